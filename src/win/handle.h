@@ -42,7 +42,7 @@ inline BOOL WINAPI DeletePenObject(HPEN h) { return DeleteObject(h); }
 inline BOOL WINAPI DeleteBitmapObject(HBITMAP h) { return DeleteObject(h); }
 inline BOOL WINAPI DeletePaletteObject(HPALETTE h) { return DeleteObject(h); }
 inline BOOL WINAPI DeleteRegionObject(HRGN h) { return DeleteObject(h); }
-inline BOOL WINAPI FreeModule(HMODULE h) { return FreeLibrary(h); }
+inline BOOL WINAPI ReleaseModule(HMODULE h) { return FreeLibrary(h); }
 inline BOOL WINAPI DestroyMenuHandle(HMENU h) { return DestroyMenu(h); }
 inline BOOL WINAPI DestroyIconHandle(HICON h) { return DestroyIcon(h); }
 inline BOOL WINAPI DestroyImageList(HIMAGELIST h) { return ImageList_Destroy(h); }
@@ -53,7 +53,7 @@ using Pen = Handle<HPEN, DeletePenObject>;
 using Bitmap = Handle<HBITMAP, DeleteBitmapObject>;
 using Palette = Handle<HPALETTE, DeletePaletteObject>;
 using Region = Handle<HRGN, DeleteRegionObject>;
-using Module = Handle<HMODULE, FreeModule>;
+using Module = Handle<HMODULE, ReleaseModule>;
 using Menu = Handle<HMENU, DestroyMenuHandle>;
 using Icon = Handle<HICON, DestroyIconHandle>;
 using ImageList = Handle<HIMAGELIST, DestroyImageList>;

@@ -1,0 +1,64 @@
+// The application object: the top-level error handler, the one message loop, and the
+// platform's modal dialogs behind one small interface that tests can answer.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace win {
+
+// Message boxes, the colour chooser and the folder browser. The real ones are the default;
+// a test installs its own answers with SetDialogs.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // MessageBoxW with Shift-JIS texts; returns IDYES, IDNO, IDOK ...
+  virtual int MessageDlg(HWND owner, const std::string& text, const std::string& caption, UINT flags);
+  // The system colour chooser opened on a colour (0x00BBGGRR); nothing when cancelled.
+  virtual std::optional<std::uint32_t> PickColor(HWND owner, std::uint32_t initial);
+  // The shell's folder browser rooted at the desktop, file-system folders only.
+  virtual std::optional<std::string> BrowseFolder(HWND owner, const std::string& title);
+};
+
+Dialogs& CurrentDialogs();
+// Installs other dialogs (tests); nullptr puts the real ones back.
+void SetDialogs(Dialogs* dialogs);
+
+class Application {
+ public:
+  static HINSTANCE Instance();
+  static void SetTitle(std::string title);
+  static const std::string& Title();
+
+  // The main window: the loop ends when it is destroyed; dialogs are owned by it.
+  static void SetMainWindow(HWND hwnd);
+  static HWND MainWindow();
+
+  // Shows a failure's message in a message box; the program runs on.
+  static void ShowException(const std::exception& e);
+  // Calls fn and shows any failure it raises: every window procedure, timer and callback
+  // goes through here, because an exception must never unwind through a Win32 frame.
+  static void Guard(const std::function<void()>& fn);
+  // Catch-all for use inside a catch(...) block.
+  static void HandleCurrentException();
+
+  // Accelerators of the main window, applied in the message loop.
+  static void SetAccelerators(HWND target, HACCEL accel);
+
+  // Runs the message loop until WM_QUIT; returns its exit code.
+  static int Run();
+  // Handles the messages waiting now, then returns: long work calls this once per file.
+  static void ProcessMessages();
+  // Sets the hook called when the mouse rests over a menu item or tool button hint.
+  static void SetHintHandler(std::function<void(const std::string&)> fn);
+  static void ShowHint(const std::string& hint);
+
+ private:
+  static bool Dispatch(MSG& msg);
+};
+
+}  // namespace win

@@ -1,0 +1,51 @@
+// Scripted answers for the platform's modal dialogs, for tests: while one of these exists
+// it stands in for the real message boxes, colour chooser and folder browser.
+#pragma once
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "win/app.h"
+
+namespace win {
+
+class ScriptedDialogs : public Dialogs {
+ public:
+  struct Message {
+    std::string text, caption;
+    UINT flags;
+  };
+  ScriptedDialogs() { SetDialogs(this); }
+  ~ScriptedDialogs() override { SetDialogs(nullptr); }
+
+  int MessageDlg(HWND, const std::string& text, const std::string& caption, UINT flags) override {
+    messages.push_back({text, caption, flags});
+    if (answers.empty()) return IDOK;
+    int a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  std::optional<std::uint32_t> PickColor(HWND, std::uint32_t initial) override {
+    colorAsked.push_back(initial);
+    if (colors.empty()) return std::nullopt;
+    auto c = colors.front();
+    colors.pop_front();
+    return c;
+  }
+  std::optional<std::string> BrowseFolder(HWND, const std::string& title) override {
+    browseTitles.push_back(title);
+    if (folders.empty()) return std::nullopt;
+    auto f = folders.front();
+    folders.pop_front();
+    return f;
+  }
+
+  std::vector<Message> messages;
+  std::deque<int> answers;  // message box answers in order; IDOK when none is left
+  std::vector<std::uint32_t> colorAsked;
+  std::deque<std::optional<std::uint32_t>> colors;
+  std::vector<std::string> browseTitles;
+  std::deque<std::optional<std::string>> folders;
+};
+
+}  // namespace win

@@ -1,0 +1,167 @@
+// Windows and controls. A Window owns its HWND: `this` is linked through GWLP_USERDATA at
+// WM_NCCREATE and unlinked at WM_NCDESTROY. Each class has one dispatch switch
+// (HandleMessage) that calls typed handlers. Notifications a parent receives (WM_COMMAND,
+// WM_NOTIFY, WM_DRAWITEM, WM_MEASUREITEM) are reflected back to the child control's object.
+// Windowless graphic controls paint on their host's surface and take its mouse events.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "win/canvas.h"
+
+namespace win {
+
+class GraphicControl;
+
+class Window {
+ public:
+  Window() = default;
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+  virtual ~Window();
+
+  HWND Handle() const { return hwnd_; }
+  explicit operator bool() const { return hwnd_ != nullptr; }
+
+  // Client-area helpers.
+  RECT ClientRect() const;
+  void SetBounds(int x, int y, int w, int h);
+  RECT Bounds() const;  // in the parent's client coordinates
+  void Invalidate();
+  void SetText(const std::string& text);
+  std::string Text() const;
+  void Show(bool visible = true);
+  bool Visible() const;
+  void Enable(bool enabled);
+
+  // The object linked to a window handle, or null.
+  static Window* FromHandle(HWND hwnd);
+
+  // Windowless controls hosted on this window, in z-order (last is topmost).
+  void AddGraphic(GraphicControl* control);
+  void RemoveGraphic(GraphicControl* control);
+  const std::vector<GraphicControl*>& Graphics() const { return graphics_; }
+  // Paints the hosted controls that meet the rectangle, bottom to top.
+  void PaintGraphics(HDC dc, const RECT& area);
+  // The topmost visible hosted control under a client point, or null.
+  GraphicControl* GraphicAt(POINT p) const;
+
+ protected:
+  struct CreateArgs {
+    const wchar_t* className = nullptr;  // a registered class, or null to register our own
+    std::string text;
+    DWORD style = WS_OVERLAPPEDWINDOW;
+    DWORD exStyle = 0;
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT, width = CW_USEDEFAULT, height = CW_USEDEFAULT;
+    HWND parent = nullptr;
+    HMENU menuOrId = nullptr;
+    HBRUSH background = nullptr;
+    HCURSOR cursor = nullptr;
+    UINT classStyle = CS_DBLCLKS;
+  };
+  // Creates the window of our own class; this is linked before WM_CREATE.
+  void CreateWindowOf(const CreateArgs& args);
+
+  // The dispatch switch; the default forwards to the default procedure, paints the hosted
+  // graphic controls, routes mouse messages to them and reflects child notifications.
+  virtual LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT Default(UINT msg, WPARAM wp, LPARAM lp);
+
+  // Called at WM_NCDESTROY, after which the object no longer has a window.
+  virtual void OnDestroyed() {}
+
+  HWND hwnd_ = nullptr;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  bool RouteMouse(UINT msg, WPARAM wp, LPARAM lp);
+
+  std::vector<GraphicControl*> graphics_;
+  GraphicControl* captured_ = nullptr;
+};
+
+// A control of a system class (tree view, list box, tool bar ...). The object is linked
+// through GWLP_USERDATA so its parent can reflect notifications to it, and the control is
+// subclassed so the object sees its own messages too.
+class Control : public Window {
+ public:
+  // Creates the control as a child of parent with the given id.
+  void CreateControl(const wchar_t* className, HWND parent, int id, DWORD style, DWORD exStyle = 0,
+                     int x = 0, int y = 0, int w = 0, int h = 0, const std::string& text = {});
+  int Id() const { return id_; }
+
+  // Reflected notification from the parent; return true when handled (result set).
+  virtual bool OnReflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) { return false; }
+
+ protected:
+  // The control's own messages (subclass); default calls the system class.
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
+  int id_ = 0;
+};
+
+// A control without a window of its own: it paints on its host window's surface inside its
+// bounds and receives the host's mouse events that fall inside them.
+class GraphicControl {
+ public:
+  virtual ~GraphicControl();
+  GraphicControl() = default;
+  GraphicControl(const GraphicControl&) = delete;
+  GraphicControl& operator=(const GraphicControl&) = delete;
+
+  // Puts the control on a host (or takes it off with nullptr).
+  void SetParent(Window* host);
+  Window* Parent() const { return parent_; }
+
+  int Left() const { return bounds_.left; }
+  int Top() const { return bounds_.top; }
+  int Width() const { return bounds_.right - bounds_.left; }
+  int Height() const { return bounds_.bottom - bounds_.top; }
+  const RECT& BoundsRect() const { return bounds_; }
+  void SetBounds(int x, int y, int w, int h);
+  void SetLeft(int x) { SetBounds(x, Top(), Width(), Height()); }
+  void SetTop(int y) { SetBounds(Left(), y, Width(), Height()); }
+  void SetWidth(int w) { SetBounds(Left(), Top(), w, Height()); }
+  void SetHeight(int h) { SetBounds(Left(), Top(), Width(), h); }
+
+  bool Visible() const { return visible_; }
+  void SetVisible(bool v);
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool e);
+  int Tag() const { return tag_; }
+  void SetTag(int t) { tag_ = t; }
+
+  // Asks the host to repaint the control's area.
+  void Invalidate();
+  // Draws the control on a canvas whose origin is the control's top-left corner.
+  virtual void Paint(Canvas& canvas) = 0;
+
+  // Mouse events, in the control's own coordinates.
+  std::function<void(GraphicControl&)> OnClick;
+  std::function<void(GraphicControl&)> OnDblClick;
+  std::function<void(GraphicControl&, int button, int x, int y)> OnMouseDown;
+  std::function<void(GraphicControl&, int button, int x, int y)> OnMouseUp;
+  std::function<void(GraphicControl&, int x, int y)> OnMouseMove;
+
+  // Called by the host; button is 0 left, 1 right, 2 middle.
+  virtual void MouseDown(int button, int x, int y);
+  virtual void MouseUp(int button, int x, int y, bool inside);
+  virtual void MouseMove(int x, int y);
+  virtual void DblClick();
+
+ private:
+  Window* parent_ = nullptr;
+  RECT bounds_{0, 0, 0, 0};
+  bool visible_ = true;
+  bool enabled_ = true;
+  bool pressed_ = false;
+  int tag_ = 0;
+};
+
+}  // namespace win
