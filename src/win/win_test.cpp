@@ -70,11 +70,12 @@ TEST(WinCanvas, JapaneseTextIsDrawn) {
   EXPECT_GT(dark, 20);
 }
 
-TEST(WinHandles, OwnersFreeTheirObjectsOnceAndGdiCountStaysFlat) {
-  HANDLE process = GetCurrentProcess();
-  DWORD before = GetGuiResources(process, GR_GDIOBJECTS);
-  for (int i = 0; i < 200; ++i) {
+// Wine's GetGuiResources always answers 0, so leaks are found the hard way: Wine's GDI handle
+// table holds about 65,000 objects, and leaking one object per round would exhaust it.
+TEST(WinHandles, OwnersFreeTheirObjectsOnceSoRepeatedDrawingNeverRunsOut) {
+  for (int i = 0; i < 66000; ++i) {
     Brush a(CreateSolidBrush(0x123456));
+    ASSERT_TRUE(a) << "GDI objects ran out after " << i << " rounds";
     Brush b(std::move(a));
     EXPECT_FALSE(a);
     Brush c;
@@ -84,7 +85,6 @@ TEST(WinHandles, OwnersFreeTheirObjectsOnceAndGdiCountStaysFlat) {
     canvas.Rectangle({0, 0, 8, 8}, 0xFF, 0);
     canvas.TextOut(0, 0, "a", FontDesc{});
   }
-  EXPECT_LE(GetGuiResources(process, GR_GDIOBJECTS), before + 2);
 }
 
 namespace {
