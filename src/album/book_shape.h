@@ -16,9 +16,9 @@ class TBookShape : public win::GraphicControl {
   void SetCaption(std::string caption);
   std::uint32_t Color() const { return color_; }
   void SetColor(std::uint32_t color);
-  // Shading percentage of the spine, 60..100.
+  // Shading percentage of the spine, 60..100; other values are held to that range.
   std::uint8_t ColorRate() const { return colorRate_; }
-  void SetColorRate(std::uint8_t rate);
+  void SetColorRate(int rate);
   const FontDesc& Font() const { return font_; }
   void SetFont(const FontDesc& font);
 
@@ -26,6 +26,8 @@ class TBookShape : public win::GraphicControl {
   TFolderList& Data() { return data_; }
   const TFolderList& Data() const { return data_; }
 
+  // Top view of the pages, the covers, the round spine with its shading and the caption
+  // in the font's vertical-writing face.
   void Paint(win::Canvas& canvas) override;
 
  private:
