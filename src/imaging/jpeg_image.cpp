@@ -1,0 +1,170 @@
+#include "imaging/jpeg_image.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+// jpeglib.h needs FILE and size_t declared first.
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "imaging/bmp_reader.h"
+#include "win/error.h"
+
+// libjpeg reports fatal errors through error_exit, which by default prints and calls exit().
+// Here error_exit jumps back to the C-style function that made the library call (set up with
+// __builtin_setjmp, which needs no unwinding through the library's C frames); that function
+// returns false and the C++ caller turns the saved message into an exception.
+
+namespace {
+
+// Most of the decoder's memory is the output rows; the library's own work arrays (a
+// progressive file keeps all coefficients) are limited to this.
+constexpr long kMaxLibraryMemory = 512L * 1024 * 1024;
+
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  void* jump[5];
+  char message[JMSG_LENGTH_MAX];
+};
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, err->message);
+  __builtin_longjmp(err->jump, 1);
+}
+
+// Warnings are ignored, except that data ending before the picture is complete (the library
+// would fill the rest with grey) is an error.
+void EmitMessage(j_common_ptr cinfo, int level) {
+  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) ErrorExit(cinfo);
+  if (level < 0) cinfo->err->num_warnings++;
+}
+
+void OutputMessage(j_common_ptr) {}
+
+void InitErrors(ErrorManager& err) {
+  jpeg_std_error(&err.pub);
+  err.pub.error_exit = ErrorExit;
+  err.pub.emit_message = EmitMessage;
+  err.pub.output_message = OutputMessage;
+  err.message[0] = 0;
+}
+
+struct Decoder {
+  jpeg_decompress_struct cinfo;
+  ErrorManager err;
+  bool created = false;
+  Decoder() { std::memset(&cinfo, 0, sizeof cinfo); }
+  ~Decoder() {
+    if (created) jpeg_destroy_decompress(&cinfo);
+  }
+};
+
+// Each stage below is a plain function with its own jump target: nothing with a destructor
+// lives in its frame, and it returns false when the library reported an error.
+__attribute__((noinline)) bool StartDecode(Decoder* d, const std::uint8_t* data, std::size_t size) {
+  InitErrors(d->err);
+  d->cinfo.err = &d->err.pub;
+  if (__builtin_setjmp(d->err.jump)) return false;
+  jpeg_create_decompress(&d->cinfo);
+  d->created = true;
+  d->cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
+  jpeg_mem_src(&d->cinfo, data, static_cast<unsigned long>(size));
+  jpeg_read_header(&d->cinfo, TRUE);
+  d->cinfo.out_color_space = JCS_EXT_BGR;  // the PixelBuffer's byte order
+  jpeg_calc_output_dimensions(&d->cinfo);
+  return true;
+}
+
+__attribute__((noinline)) bool ReadRows(Decoder* d, std::uint8_t* rows, std::size_t stride) {
+  if (__builtin_setjmp(d->err.jump)) return false;
+  jpeg_start_decompress(&d->cinfo);
+  JSAMPROW batch[16];
+  while (d->cinfo.output_scanline < d->cinfo.output_height) {
+    JDIMENSION n = 0, first = d->cinfo.output_scanline;
+    for (; n < 16 && first + n < d->cinfo.output_height; ++n) batch[n] = rows + (first + n) * stride;
+    jpeg_read_scanlines(&d->cinfo, batch, n);
+  }
+  jpeg_finish_decompress(&d->cinfo);
+  return true;
+}
+
+struct Encoder {
+  jpeg_compress_struct cinfo;
+  ErrorManager err;
+  bool created = false;
+  unsigned char* out = nullptr;
+  unsigned long outSize = 0;
+  Encoder() { std::memset(&cinfo, 0, sizeof cinfo); }
+  ~Encoder() {
+    if (created) jpeg_destroy_compress(&cinfo);
+    std::free(out);
+  }
+};
+
+__attribute__((noinline)) bool Encode(Encoder* e, const PixelBuffer* pixels, int quality) {
+  InitErrors(e->err);
+  e->cinfo.err = &e->err.pub;
+  if (__builtin_setjmp(e->err.jump)) return false;
+  jpeg_create_compress(&e->cinfo);
+  e->created = true;
+  jpeg_mem_dest(&e->cinfo, &e->out, &e->outSize);
+  e->cinfo.image_width = static_cast<JDIMENSION>(pixels->Width());
+  e->cinfo.image_height = static_cast<JDIMENSION>(pixels->Height());
+  e->cinfo.input_components = 3;
+  e->cinfo.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&e->cinfo);
+  jpeg_set_quality(&e->cinfo, quality, TRUE);
+  jpeg_start_compress(&e->cinfo, TRUE);
+  while (e->cinfo.next_scanline < e->cinfo.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(pixels->Row(static_cast<int>(e->cinfo.next_scanline)));
+    jpeg_write_scanlines(&e->cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&e->cinfo);
+  return true;
+}
+
+[[noreturn]] void Fail(const char* what, const char* message) {
+  throw EInvalidGraphic(Format("%s: %s", {what, message}));
+}
+
+}  // namespace
+
+PixelBuffer DecodeJpeg(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) throw EInvalidGraphic("JPEG イメージが空です");
+  Decoder d;
+  if (!StartDecode(&d, data, size)) Fail("JPEG エラー", d.err.message);
+  const std::int64_t w = d.cinfo.output_width, h = d.cinfo.output_height;
+  if (d.cinfo.output_components != 3 || w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide ||
+      w * h > kMaxPicturePixels)
+    throw EInvalidGraphic("JPEG イメージの大きさが扱える範囲を超えています");
+  PixelBuffer out(static_cast<int>(w), static_cast<int>(h));
+  if (!ReadRows(&d, out.Data(), static_cast<std::size_t>(out.Stride()))) Fail("JPEG エラー", d.err.message);
+  return out;
+}
+
+std::vector<std::uint8_t> EncodeJpeg(const PixelBuffer& pixels, int quality) {
+  if (pixels.Empty()) throw Exception("空の画像は JPEG にできません");
+  Encoder e;
+  if (!Encode(&e, &pixels, quality)) throw Exception(Format("JPEG エラー: %s", {e.err.message}));
+  return std::vector<std::uint8_t>(e.out, e.out + e.outSize);
+}
+
+const TGraphicClass TJPEGImage::Class = {"TJPEGImage", [] { return std::unique_ptr<TGraphic>(new TJPEGImage); }, nullptr};
+
+void TJPEGImage::LoadFromStream(TStream& stream) {
+  std::uint64_t pos = stream.Position(), size = stream.Size();
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size > pos ? size - pos : 0));
+  stream.ReadBuffer(bytes.data(), bytes.size());
+  LoadFromMemory(bytes.data(), bytes.size());
+}
+
+void TJPEGImage::LoadFromMemory(const std::uint8_t* data, std::size_t size) { pixels_ = DecodeJpeg(data, size); }
+
+void TJPEGImage::SaveToStream(TStream& stream, int quality) const {
+  std::vector<std::uint8_t> bytes = EncodeJpeg(pixels_, quality);
+  stream.Write(bytes.data(), bytes.size());
+}

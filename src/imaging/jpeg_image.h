@@ -1,0 +1,23 @@
+// JPEG pictures through libjpeg-turbo: decoded with the library's default settings straight
+// into 24-bit BGR rows, encoded as baseline colour JPEG. Library errors become EInvalidGraphic
+// (or Exception when encoding); the library never ends the process.
+#pragma once
+#include <cstdint>
+#include <vector>
+
+#include "imaging/graphics.h"
+
+class TJPEGImage : public TGraphic {
+ public:
+  static const TGraphicClass Class;
+  const TGraphicClass& ClassType() const override { return Class; }
+  // Reads a JPEG from the stream's position to its end.
+  void LoadFromStream(TStream& stream) override;
+  void LoadFromMemory(const std::uint8_t* data, std::size_t size);
+  // Writes the picture as a baseline JPEG at the given quality (1..100).
+  void SaveToStream(TStream& stream, int quality = 90) const;
+  void SetPixels(PixelBuffer pixels) { pixels_ = std::move(pixels); }
+};
+
+PixelBuffer DecodeJpeg(const std::uint8_t* data, std::size_t size);
+std::vector<std::uint8_t> EncodeJpeg(const PixelBuffer& pixels, int quality);

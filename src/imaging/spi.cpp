@@ -1,0 +1,317 @@
+#include "imaging/spi.h"
+
+#include <cstring>
+
+#include "imaging/fault_guard.h"
+#include "imaging/spi_filters.h"
+#include "win/sjis.h"
+#include "win/text.h"
+
+namespace {
+
+TSPIs* current = nullptr;
+const TGraphicClass* defaultGraphicClass = nullptr;
+
+std::string HexCode(unsigned long code) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%08lX", code);
+  return buf;
+}
+
+}  // namespace
+
+// ---- TSPI ----
+
+TSPI::TSPI(const std::string& fileName) {
+  // 1. Load the library by the name passed in.
+  handle_.Reset(LoadLibraryW(win::Wide(fileName).c_str()));
+  if (!handle_) throw ESPIFOpenErrorSPI(Format("%s:Susie Pluginがロードできませんでした", {fileName}));
+  // 2. The module's path as the system reports it (256-byte buffer announced as 255).
+  wchar_t path[256] = {};
+  DWORD n = GetModuleFileNameW(handle_, path, 255);
+  fileName_ = n ? win::Narrow(std::wstring_view(path, n)) : fileName;
+  // 3. The nine entry points; a missing one stays null.
+  getPluginInfo_ = reinterpret_cast<SpiGetPluginInfo>(reinterpret_cast<void (*)()>(GetProc("GetPluginInfo")));
+  configurationDlg_ = GetProc("ConfigurationDlg");
+  isSupported_ = reinterpret_cast<SpiIsSupported>(reinterpret_cast<void (*)()>(GetProc("IsSupported")));
+  getPictureInfo_ = reinterpret_cast<SpiGetPictureInfo>(reinterpret_cast<void (*)()>(GetProc("GetPictureInfo")));
+  getPicture_ = reinterpret_cast<SpiGetPicture>(reinterpret_cast<void (*)()>(GetProc("GetPicture")));
+  getPreview_ = GetProc("GetPreview");
+  getArchiveInfo_ = GetProc("GetArchiveInfo");
+  getFileInfo_ = GetProc("GetFileInfo");
+  getFile_ = GetProc("GetFile");
+}
+
+std::unique_ptr<TSPI> TSPI::Create(const std::string& fileName) { return Build<TSPI>(fileName); }
+
+void TSPI::Construct() {
+  CheckAPI();
+  bool answered = false;
+  std::string text = Info(0, &answered);
+  if (answered) apiVersion_ = text;
+  text = Info(1, &answered);
+  if (answered) pluginInfo_ = text;
+  // Format pairs 2/3, 4/5, ...: the first pair with a missing member ends the list.
+  for (int n = 2;; n += 2) {
+    bool a = false, b = false;
+    std::string filter = Info(n, &a);
+    if (!a) break;
+    std::string description = Info(n + 1, &b);
+    if (!b) break;
+    filters_.push_back(std::move(filter));
+    descriptions_.push_back(std::move(description));
+  }
+  canLoad_ = ClassCanLoad();
+}
+
+std::string TSPI::Info(int infoNo, bool* answered) {
+  char buf[256] = {};
+  int r = GetPluginInfo(infoNo, buf, 255);
+  *answered = r > 0;
+  return r > 0 ? std::string(buf, strnlen(buf, sizeof buf)) : std::string();
+}
+
+FARPROC TSPI::GetProc(const char* name) const { return GetProcAddress(handle_, name); }
+
+void TSPI::Require(void (*entry)(), const char* name) const {
+  if (!entry) throw ESPIInvalidAPI(Format("%sは[%s]では使えないSusie Plugin APIです", {name, fileName_}));
+}
+
+template <class F>
+void TSPI::Guarded(const char* name, F call) {
+  unsigned long code = 0;
+  if (!fault_guard::Run(call, &code))
+    throw ESPIPluginFault(Format("%s:Susie Pluginの%sで例外 %s が発生しました", {fileName_, name, HexCode(code)}));
+}
+
+void TSPI::CheckAPI() { Require(reinterpret_cast<void (*)()>(getPluginInfo_), "GetPluginInfo"); }
+
+int TSPI::GetPluginInfo(int infoNo, LPSTR buffer, int bufferLength) {
+  Require(reinterpret_cast<void (*)()>(getPluginInfo_), "GetPluginInfo");
+  int r = 0;
+  Guarded("GetPluginInfo", [&] { r = getPluginInfo_(infoNo, buffer, bufferLength); });
+  return r;
+}
+
+void TLoaderSPI::CheckAPI() {
+  TSPI::CheckAPI();
+  Require(reinterpret_cast<void (*)()>(isSupported_), "IsSupported");
+}
+
+int TLoaderSPI::IsSupported(LPCSTR fileName, const void* data) {
+  Require(reinterpret_cast<void (*)()>(isSupported_), "IsSupported");
+  int r = 0;
+  Guarded("IsSupported", [&] { r = isSupported_(fileName, reinterpret_cast<ULONG_PTR>(data)); });
+  return r;
+}
+
+void TInSPI::CheckAPI() {
+  TLoaderSPI::CheckAPI();
+  Require(reinterpret_cast<void (*)()>(getPictureInfo_), "GetPictureInfo");
+  Require(reinterpret_cast<void (*)()>(getPicture_), "GetPicture");
+}
+
+int TInSPI::GetPictureInfo(LPCSTR data, long length, unsigned int flag, SpiPictureInfo* info) {
+  Require(reinterpret_cast<void (*)()>(getPictureInfo_), "GetPictureInfo");
+  int r = 0;
+  Guarded("GetPictureInfo", [&] { r = getPictureInfo_(data, length, flag, info); });
+  return r;
+}
+
+int TInSPI::GetPicture(LPCSTR data, long length, unsigned int flag, HLOCAL* bitmapInfo, HLOCAL* bits,
+                       SpiProgressCallback progress, LONG_PTR userValue) {
+  Require(reinterpret_cast<void (*)()>(getPicture_), "GetPicture");
+  int r = 0;
+  Guarded("GetPicture", [&] { r = getPicture_(data, length, flag, bitmapInfo, bits, progress, userValue); });
+  return r;
+}
+
+void TAmSPI::CheckAPI() {
+  TLoaderSPI::CheckAPI();
+  Require(reinterpret_cast<void (*)()>(getArchiveInfo_), "GetArchiveInfo");
+  Require(reinterpret_cast<void (*)()>(getFileInfo_), "GetFileInfo");
+  Require(reinterpret_cast<void (*)()>(getFile_), "GetFile");
+}
+
+std::unique_ptr<TSPI> CreateSPI(const std::string& fileName) {
+  try {
+    // The probe stays loaded while the result is built, so the library is loaded twice and
+    // released once by the probe.
+    std::unique_ptr<TSPI> probe = TSPI::Create(fileName);
+    TSPIClass cls = &TSPI::Create;
+    if (probe->APIVersion() == "00IN")
+      cls = &TInSPI::Create;
+    else if (probe->APIVersion() == "00AM")
+      cls = &TAmSPI::Create;
+    else if (probe->APIVersion() == "00XN")
+      cls = &TXnSPI::Create;
+    return cls(fileName);
+  } catch (const ESPIFOpenErrorSPI&) {
+    return nullptr;
+  } catch (const ESPIInvalidSPI&) {
+    return nullptr;
+  }
+}
+
+// ---- TSPIs ----
+
+TSPIs* CurrentSPIs() { return current; }
+
+TSPIs::TSPIs() {
+  if (current) throw ESPIDupCreateSPIs("TSPIs は複数生成できません");
+  current = this;
+}
+
+TSPIs::~TSPIs() {
+  if (current == this) current = nullptr;
+  Clear();
+}
+
+void TSPIs::SetDefaultGraphicClass(const TGraphicClass* graphicClass) { defaultGraphicClass = graphicClass; }
+const TGraphicClass* TSPIs::DefaultGraphicClass() { return defaultGraphicClass; }
+
+void TSPIs::Loaded() {
+  if (AutoSearch) Search("*.spi");
+}
+
+std::string TSPIs::SusieDirectory() {
+  HKEY key = nullptr;
+  // Read access is all that is needed; asking for more would fail on a key the user may only read.
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Vexmoran\\Susie\\Plug-in", 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return {};
+  std::string path;
+  DWORD type = 0, size = 0;
+  LONG r = RegQueryValueExW(key, L"Path", nullptr, &type, nullptr, &size);
+  if (r == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) && size > 0 && size < 65536) {
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD got = size;
+    if (RegQueryValueExW(key, L"Path", nullptr, &type, reinterpret_cast<BYTE*>(value.data()), &got) == ERROR_SUCCESS) {
+      value.resize(std::min<std::size_t>(value.size(), got / sizeof(wchar_t)));
+      while (!value.empty() && value.back() == L'\0') value.pop_back();
+      path = win::Narrow(value);
+    }
+  }
+  RegCloseKey(key);
+  return path;
+}
+
+namespace {
+
+std::string WithBackslash(std::string dir) {
+  if (!dir.empty() && !sjis::EndsWithChar(dir, '\\')) dir += '\\';
+  return dir;
+}
+
+// A directory reported into a 256-byte buffer announced as 255; empty when it does not fit.
+template <class Get>
+std::string SystemDirectory(Get get) {
+  wchar_t buf[256] = {};
+  UINT n = get(buf, 255);
+  return n > 0 && n < 255 ? win::Narrow(std::wstring_view(buf, n)) : std::string();
+}
+
+}  // namespace
+
+void TSPIs::Search(const std::string& fileMask) {
+  std::string_view dir = sjis::ExtractFilePath(fileMask);
+  if (!dir.empty()) {
+    SearchDir(WithBackslash(std::string(dir)), std::string(sjis::ExtractFileName(fileMask)));
+    return;
+  }
+  auto searchIn = [&](TSPISearchOption option, auto directory) {
+    if (!(SearchOptions & (1u << option))) return;
+    std::string d = directory();
+    if (!d.empty()) SearchDir(WithBackslash(d), fileMask);
+  };
+  searchIn(spsSusieDir, [] { return SusieDirectory(); });
+  searchIn(spsAppDir, [] { return std::string(sjis::ExtractFilePath(win::ExePath())); });
+  searchIn(spsCurrentDir, [] {
+    DWORD n = GetCurrentDirectoryW(0, nullptr);
+    std::wstring buf(n, L'\0');
+    n = GetCurrentDirectoryW(n, buf.data());
+    return win::Narrow(std::wstring_view(buf.data(), n));
+  });
+  searchIn(spsSystemDir, [] { return SystemDirectory([](wchar_t* b, UINT n) { return GetSystemDirectoryW(b, n); }); });
+  searchIn(spsWindowsDir, [] { return SystemDirectory([](wchar_t* b, UINT n) { return GetWindowsDirectoryW(b, n); }); });
+}
+
+void TSPIs::SearchDir(const std::string& directory, const std::string& mask) {
+  // The whole directory is listed before anything is loaded.
+  std::vector<std::string> found;
+  WIN32_FIND_DATAW fd;
+  HANDLE find = FindFirstFileW(win::Wide(directory + mask).c_str(), &fd);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      if (fd.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN)) continue;
+      std::string path = directory + win::Narrow(fd.cFileName);
+      if (IndexOf(path) < 0) found.push_back(std::move(path));
+    } while (FindNextFileW(find, &fd));
+    FindClose(find);
+  }
+  for (const std::string& path : found) {
+    bool accept = true;
+    if (OnSearching) OnSearching(*this, path, accept);  // a failure here ends the search
+    if (!accept) continue;
+    std::unique_ptr<TSPI> spi;
+    try {
+      spi = CreateSPI(path);
+    } catch (const ESPIInvalidAPI&) {
+      // A library that lacks a function its kind needs is skipped like one that cannot be
+      // loaded: one bad file must not stop the program from starting.
+      continue;
+    }
+    if (!spi) continue;
+    try {
+      accept = true;
+      if (OnSearch) OnSearch(*this, *spi, accept);
+      if (accept) Add(std::move(spi));
+    } catch (...) {
+      // The new plug-in is destroyed with spi; the search goes on.
+    }
+  }
+}
+
+void TSPIs::Insert(int index, std::unique_ptr<TSPI> spi) {
+  if (index < 0 || index > Count()) throw Exception("リストのインデックスが範囲を超えています");
+  TSPI* added = spi.get();
+  items_.insert(items_.begin() + index, std::move(spi));
+  auto* in = dynamic_cast<TInSPI*>(added);
+  if (!in) return;
+  for (std::size_t j = 0; j < in->Filters().size(); ++j) {
+    const TGraphicClass* cls = defaultGraphicClass;
+    const std::string& description = in->Descriptions()[j];
+    for (const std::string& ext : FilterExtensions(in->Filters()[j])) {
+      if (OnPictureRegister) OnPictureRegister(*this, *in, ext, description, cls);
+      if (cls) RegisterFileFormat(ext, description, cls);
+    }
+  }
+}
+
+void TSPIs::Delete(int index) {
+  if (index < 0 || index >= Count()) throw Exception("リストのインデックスが範囲を超えています");
+  items_.erase(items_.begin() + index);
+}
+
+void TSPIs::Clear() {
+  while (!items_.empty()) Delete(0);
+}
+
+int TSPIs::IndexOf(const std::string& fileName) const {
+  for (std::size_t i = 0; i < items_.size(); ++i)
+    if (sjis::SameTextAscii(items_[i]->FileName(), fileName)) return static_cast<int>(i);
+  return -1;
+}
+
+void TSPIs::GetSPIs(const std::vector<TSPIClassTest>& classes, const std::string& fileName,
+                    std::vector<TSPI*>& list) const {
+  std::vector<std::size_t> order = CandidateOrder(items_.size(), fileName, [&](std::size_t i) -> const std::vector<std::string>* {
+    for (TSPIClassTest test : classes)
+      if (test(*items_[i])) return &items_[i]->Filters();
+    return nullptr;
+  });
+  // Claiming plug-ins go in front of what the list already holds, the others at its end.
+  std::vector<TSPI*> front, back;
+  for (std::size_t i : order) (FiltersClaim(items_[i]->Filters(), fileName) ? front : back).push_back(items_[i].get());
+  list.insert(list.begin(), front.begin(), front.end());
+  list.insert(list.end(), back.begin(), back.end());
+}

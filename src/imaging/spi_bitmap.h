@@ -1,0 +1,90 @@
+// The plug-in bitmap: a bitmap that decodes any data through the image-input plug-ins and
+// falls back on the plain BMP reader; the loader that holds the plug-in logic; the picture-file
+// test of the folder scan; and the start-up and exit steps of picture decoding.
+#pragma once
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <string>
+
+#include "imaging/graphics.h"
+#include "imaging/spi.h"
+
+// The picture information a plug-in gave, handed to the pixel-data converter.
+struct TPictureInfoRec {
+  std::int32_t Left = 0, Top = 0, Width = 0, Height = 0;
+  std::uint16_t XDensity = 0, YDensity = 0;
+  std::int16_t ColorDepth = 0;
+  std::string Info;
+  bool Valid = false;
+};
+
+// Does the loading for its owner, independent of the owner's class: the owner hands it its
+// native extension, native readers, pixel-data converter and progress notification.
+class TInSPIAble {
+ public:
+  explicit TInSPIAble(TGraphic& owner) : Owner(owner) {}
+
+  TGraphic& Owner;
+  std::string Ext;       // extension with its "." while a named load runs
+  std::string FileName;  // the name while a named load runs
+  std::string NativeExt;
+  std::function<void(const std::string& fileName)> NativeLoadFromFile;
+  std::function<void(TMemoryStream& stream)> NativeLoadFromStream;
+  // Plug-in output to the owner's picture. The sizes are those of the locked blocks and
+  // bound what may be read from them.
+  std::function<void(const void* bitmapInfo, std::size_t infoSize, const void* bits, std::size_t bitsSize,
+                     const TPictureInfoRec& info, bool& success)>
+      OnLoadDIB;
+  TInSPI* SPI = nullptr;
+  std::function<void(TProgressStage stage, int percent, bool redrawNow, const TRect& r, const std::string& msg)> ProgressProc;
+  bool SkipHeader = true;
+
+  void LoadFromFile(const std::string& fileName);
+  void LoadFromStreamWithName(TStream& stream, const std::string& fileName);
+  void LoadFromStream(TStream& stream);
+
+  bool LoadNative(TMemoryStream& stream);
+  bool LoadBySPIs(TMemoryStream& stream);
+  bool LoadBySPI(TInSPI& plugin, TMemoryStream& stream);
+  bool LoadFromMemory(TInSPI& plugin, const std::uint8_t* data, std::size_t size);
+  // Called by a plug-in during GetPicture; the user value is the loader.
+  static int WINAPI ProgressCallback(int done, int total, LONG_PTR userValue);
+
+ private:
+  void Notify(TProgressStage stage, int percent, bool redrawNow);
+  std::exception_ptr pendingFailure_;  // a listener's failure, raised after the plug-in returns
+};
+
+class TSPIBitmap : public TBitmap {
+ public:
+  static const TGraphicClass Class;
+  const TGraphicClass& ClassType() const override { return Class; }
+  TSPIBitmap();
+
+  TInSPI* SPI = nullptr;  // when set, only this plug-in is tried
+  bool SkipHeader = true;  // ask a rejecting plug-in once more with the first 128 bytes skipped
+
+  void Assign(const TBitmap& source) override;
+  void LoadFromFile(const std::string& fileName) override;
+  void LoadFromStream(TStream& stream) override;
+  virtual void LoadFromStreamWithName(TStream& stream, const std::string& fileName);
+  void LoadDIB(const void* bitmapInfo, std::size_t infoSize, const void* bits, std::size_t bitsSize,
+               const TPictureInfoRec& info, bool& success);
+  TInSPIAble& Loader() { return loader_; }
+
+ private:
+  void CopyToLoader() {
+    loader_.SkipHeader = SkipHeader;
+    loader_.SPI = SPI;
+  }
+  TInSPIAble loader_;
+};
+
+// The folder scan's question: is this directory entry's name a picture file?
+bool IsPictureFile(const std::string& name);
+
+// Start-up, before the main window is built: plug-in formats are to be registered under
+// TSPIBitmap. Exit: every registration of TSPIBitmap is withdrawn.
+void InitPictureFormats();
+void DonePictureFormats();
