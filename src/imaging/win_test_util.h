@@ -1,0 +1,90 @@
+// Helpers for the Windows-side picture and plug-in tests: a temporary folder, files in it,
+// PPM pictures and the test plug-ins built beside win_tests.exe.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "win/sjis.h"
+#include "win/text.h"
+
+namespace imgtest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// The folder of the test plug-ins (testplugins\ beside the test program).
+inline std::string PluginDir() { return std::string(sjis::ExtractFilePath(win::ExePath())) + "testplugins\\"; }
+inline std::string Plugin(const std::string& kind) { return PluginDir() + kind + ".spi"; }
+
+inline void WriteFile(const std::string& path, const Bytes& bytes) {
+  HANDLE h = CreateFileW(win::Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD done = 0;
+  ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+  CloseHandle(h);
+}
+
+// A fresh empty folder under the temporary directory, removed with its files afterwards.
+class TempDir {
+ public:
+  TempDir() {
+    wchar_t base[MAX_PATH];
+    GetTempPathW(MAX_PATH, base);
+    static int serial = 0;
+    path_ = win::Narrow(base) + "quiran_img_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial) + "\\";
+    CreateDirectoryW(win::Wide(path_).c_str(), nullptr);
+  }
+  ~TempDir() {
+    WIN32_FIND_DATAW fd;
+    HANDLE f = FindFirstFileW(win::Wide(path_ + "*").c_str(), &fd);
+    if (f != INVALID_HANDLE_VALUE) {
+      do {
+        std::wstring p = win::Wide(path_) + fd.cFileName;
+        SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(p.c_str());
+      } while (FindNextFileW(f, &fd));
+      FindClose(f);
+    }
+    RemoveDirectoryW(win::Wide(path_).c_str());
+  }
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name, const Bytes& bytes) const {
+    WriteFile(path_ + name, bytes);
+    return path_ + name;
+  }
+  std::string CopyPlugin(const std::string& kind, const std::string& as = "") const {
+    std::string to = path_ + (as.empty() ? kind + ".spi" : as);
+    CopyFileW(win::Wide(Plugin(kind)).c_str(), win::Wide(to).c_str(), FALSE);
+    return to;
+  }
+
+ private:
+  std::string path_;
+};
+
+// A P6 picture whose pixel (x, y) has red x*10, green y*10, blue 200.
+inline Bytes Ppm(int w, int h) {
+  std::string head = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+  Bytes b(head.begin(), head.end());
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) b.insert(b.end(), {std::uint8_t(x * 10), std::uint8_t(y * 10), 200});
+  return b;
+}
+inline std::uint32_t PpmColor(int x, int y) { return std::uint32_t(x * 10) | std::uint32_t(y * 10) << 8 | 200u << 16; }
+
+// The call log of a loaded test plug-in.
+inline std::string PluginLog(const std::string& path) {
+  HMODULE m = GetModuleHandleW(win::Wide(path).c_str());
+  if (!m) return "(not loaded)";
+  auto log = reinterpret_cast<int(WINAPI*)(char*, int)>(reinterpret_cast<void (*)()>(GetProcAddress(m, "TestLog")));
+  char buf[4096] = {};
+  log(buf, sizeof buf);
+  return buf;
+}
+inline void ResetPluginLog(const std::string& path) {
+  HMODULE m = GetModuleHandleW(win::Wide(path).c_str());
+  if (m) reinterpret_cast<void(WINAPI*)()>(reinterpret_cast<void (*)()>(GetProcAddress(m, "TestReset")))();
+}
+
+}  // namespace imgtest

@@ -1,0 +1,244 @@
+/* Image plug-ins used as fixtures by Quiran's Windows-side tests. One source, built once per
+   KIND into its own *.spi library: a working PPM (P6) reader, and libraries that misbehave in
+   the ways real plug-ins do. Every call is noted in a log the tests read through TestLog. */
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+
+#define EXPORT __declspec(dllexport)
+
+enum {
+  KIND_PPM = 1, KIND_NO_GETPICTURE, KIND_NO_INFO3, KIND_ARCHIVE, KIND_PAL4_0, KIND_PAL4_5, KIND_TOPDOWN,
+  KIND_FAULT, KIND_RECORD, KIND_BMP, KIND_V5ALPHA, KIND_SHORT, KIND_MULTI, KIND_XN, KIND_LOWER_API,
+  KIND_PROGRESS, KIND_FAULT_ISSUPPORTED, KIND_NO_API
+};
+#ifndef KIND
+#error KIND must be defined
+#endif
+
+#pragma pack(push, 1)
+typedef struct {
+  long left, top;
+  long width, height;
+  WORD x_density, y_density;
+  short colorDepth;
+  HLOCAL hInfo;
+} PictureInfo;
+#pragma pack(pop)
+
+typedef int(WINAPI* ProgressCallback)(int done, int total, LONG_PTR user);
+
+static char logText[4096];
+
+static void Note(const char* text) {
+  size_t used = strlen(logText);
+  if (used + strlen(text) + 1 < sizeof logText) strcat(logText, text);
+}
+
+EXPORT int WINAPI TestLog(char* buf, int len) {
+  lstrcpynA(buf, logText, len);
+  return (int)strlen(logText);
+}
+
+EXPORT void WINAPI TestReset(void) { logText[0] = 0; }
+
+#if KIND != KIND_NO_API
+
+static const char* const info[] = {
+#if KIND == KIND_ARCHIVE
+    "00AM", "Quiran test archive", "*.arc", "Test archive",
+#elif KIND == KIND_XN
+    "00XN", "Quiran test XN", "*.xn", "Test XN",
+#elif KIND == KIND_LOWER_API
+    "00in", "Quiran test lower-case version", "*.low", "Test",
+#elif KIND == KIND_NO_INFO3
+    "00IN", "Quiran test without format names", "*.xyz", NULL,
+#elif KIND == KIND_MULTI
+    "00IN", "Quiran test several patterns", "*.aa;*.bb;*.cc", "Three patterns", "*.*", "Everything",
+#elif KIND == KIND_BMP
+    "00IN", "Quiran test bitmap taker", "*.bmp", "PPM behind bmp",
+#else
+    "00IN", "Quiran test PPM reader",
+#if KIND == KIND_PPM || KIND == KIND_NO_GETPICTURE
+    "*.ppm", "PPM image",
+#elif KIND == KIND_PAL4_0
+    "*.p4a", "Four bits, implicit table",
+#elif KIND == KIND_PAL4_5
+    "*.p4b", "Four bits, five colours",
+#elif KIND == KIND_TOPDOWN
+    "*.ptd", "Top-down rows",
+#elif KIND == KIND_FAULT
+    "*.pfl", "Faults in GetPicture",
+#elif KIND == KIND_FAULT_ISSUPPORTED
+    "*.pfi", "Faults in IsSupported",
+#elif KIND == KIND_RECORD
+    "*.rec", "Records its calls",
+#elif KIND == KIND_V5ALPHA
+    "*.pv5", "124-byte header, alpha",
+#elif KIND == KIND_SHORT
+    "*.psh", "Claims more rows than it gives",
+#elif KIND == KIND_PROGRESS
+    "*.ppr", "Reports progress",
+#endif
+#endif
+};
+
+EXPORT int WINAPI GetPluginInfo(int infoNo, LPSTR buf, int len) {
+  char note[64];
+  sprintf(note, "GetPluginInfo(%d);", infoNo);
+  Note(note);
+  if (infoNo < 0 || infoNo >= (int)(sizeof info / sizeof info[0]) || !info[infoNo]) return 0;
+  lstrcpynA(buf, info[infoNo], len);
+  return (int)strlen(buf);
+}
+
+#endif
+
+#if KIND == KIND_ARCHIVE
+
+EXPORT int WINAPI IsSupported(LPCSTR name, ULONG_PTR data) { return 0; }
+EXPORT int WINAPI GetArchiveInfo(LPCSTR buf, long len, unsigned flag, HLOCAL* info) { return 1; }
+EXPORT int WINAPI GetFileInfo(LPCSTR buf, long len, LPCSTR name, unsigned flag, void* info) { return 1; }
+EXPORT int WINAPI GetFile(LPCSTR src, long len, LPSTR dest, unsigned flag, FARPROC progress, LONG_PTR user) { return 1; }
+
+#elif KIND != KIND_NO_API && KIND != KIND_XN
+
+/* A P6 file: "P6", width, height, 255, one whitespace byte, then RGB rows top first. */
+static int ParsePpm(const unsigned char* p, long len, int* w, int* h, const unsigned char** pixels) {
+  long i = 2;
+  int values[3], k;
+  if (len < 2 || p[0] != 'P' || p[1] != '6') return 0;
+  for (k = 0; k < 3; ++k) {
+    int v = 0, digits = 0;
+    while (i < len && (p[i] == ' ' || p[i] == '\n' || p[i] == '\r' || p[i] == '\t')) ++i;
+    while (i < len && p[i] >= '0' && p[i] <= '9' && v < 100000) v = v * 10 + (p[i++] - '0'), ++digits;
+    if (!digits) return 0;
+    values[k] = v;
+  }
+  if (i >= len || values[2] != 255 || values[0] <= 0 || values[1] <= 0) return 0;
+  ++i;
+  if ((long long)values[0] * values[1] * 3 > len - i) return 0;
+  *w = values[0], *h = values[1], *pixels = p + i;
+  return 1;
+}
+
+EXPORT int WINAPI IsSupported(LPCSTR name, ULONG_PTR data) {
+  const unsigned char* p = (const unsigned char*)data;
+  char note[MAX_PATH + 64];
+  int last = -1, i;
+  for (i = 0; i < 2048; ++i)
+    if (p[i]) last = i;
+  sprintf(note, "IsSupported(%s,%d);", name, last);
+  Note(note);
+#if KIND == KIND_FAULT_ISSUPPORTED
+  *(volatile int*)(ULONG_PTR)16 = 1;
+#endif
+#if KIND == KIND_RECORD
+  return 1;
+#else
+  return p[0] == 'P' && p[1] == '6';
+#endif
+}
+
+EXPORT int WINAPI GetPictureInfo(LPCSTR buf, long len, unsigned flag, PictureInfo* pi) {
+  int w, h;
+  const unsigned char* px;
+  char note[64];
+  sprintf(note, "GetPictureInfo(%ld,%u);", len, flag);
+  Note(note);
+  if (!ParsePpm((const unsigned char*)buf, len, &w, &h, &px)) return 2;
+  memset(pi, 0, sizeof *pi);
+  pi->width = w, pi->height = h, pi->colorDepth = 24;
+  pi->hInfo = LocalAlloc(LMEM_MOVEABLE, 8);
+  memcpy(LocalLock(pi->hInfo), "comment", 8);
+  LocalUnlock(pi->hInfo);
+  return 0;
+}
+
+#if KIND != KIND_NO_GETPICTURE
+
+static HLOCAL Block(UINT flags, SIZE_T size, void** p) {
+  HLOCAL h = LocalAlloc(flags | LMEM_ZEROINIT, size);
+  *p = LocalLock(h);
+  return h;
+}
+
+EXPORT int WINAPI GetPicture(LPCSTR buf, long len, unsigned flag, HLOCAL* pInfo, HLOCAL* pBits, ProgressCallback progress,
+                             LONG_PTR user) {
+  int w, h, x, y, bits = 24, colors = 0, headerSize = 40, topDown = 0, stride, rows;
+  const unsigned char* px;
+  unsigned char *info, *out;
+  UINT flags = LMEM_MOVEABLE;
+  BITMAPINFOHEADER* bi;
+  char note[64];
+  sprintf(note, "GetPicture(%ld,%u);", len, flag);
+  Note(note);
+#if KIND == KIND_FAULT
+  *(volatile int*)(ULONG_PTR)8 = 1;  /* write through a null pointer */
+#endif
+#if KIND == KIND_RECORD
+  return 1;
+#endif
+  if (!ParsePpm((const unsigned char*)buf, len, &w, &h, &px)) return 2;
+#if KIND == KIND_PROGRESS
+  {
+    static const int steps[][2] = {{0, 100}, {50, 100}, {100, 100}, {7, 0}};
+    int k;
+    for (k = 0; k < 4; ++k) {
+      int r = progress(steps[k][0], steps[k][1], user);
+      sprintf(note, "Progress(%d)=%d;", k, r);
+      Note(note);
+      if (r) return 1;
+    }
+  }
+#endif
+#if KIND == KIND_PAL4_0 || KIND == KIND_PAL4_5
+  bits = 4, colors = KIND == KIND_PAL4_0 ? 16 : 5;
+#elif KIND == KIND_TOPDOWN
+  topDown = 1;
+#elif KIND == KIND_V5ALPHA
+  bits = 32, headerSize = 124, flags = LMEM_FIXED;
+#endif
+  stride = (w * bits + 31) / 32 * 4;
+  rows = h;
+#if KIND == KIND_SHORT
+  rows = h / 2;
+#endif
+  *pInfo = Block(flags, headerSize + 4 * (colors ? colors : 0) + (KIND == KIND_PAL4_5 ? 44 : 0), (void**)&info);
+  *pBits = Block(flags, (SIZE_T)stride * rows, (void**)&out);
+  bi = (BITMAPINFOHEADER*)info;
+  bi->biSize = headerSize;
+  bi->biWidth = w;
+  bi->biHeight = topDown ? -h : h;
+  bi->biPlanes = 1;
+  bi->biBitCount = (WORD)bits;
+#if KIND == KIND_PAL4_5
+  bi->biClrUsed = 5;
+#endif
+  for (x = 0; x < colors; ++x) {
+    unsigned char* e = info + headerSize + 4 * x;
+    e[0] = (unsigned char)(10 * x), e[1] = (unsigned char)(20 * x), e[2] = (unsigned char)(15 * x);
+  }
+  for (y = 0; y < rows; ++y) {
+    int src = topDown ? y : h - 1 - y; /* file rows are top first */
+    unsigned char* d = out + (size_t)y * stride;
+    for (x = 0; x < w; ++x) {
+      const unsigned char* s = px + ((size_t)src * w + x) * 3;
+      if (bits == 24) {
+        d[3 * x] = s[2], d[3 * x + 1] = s[1], d[3 * x + 2] = s[0];
+      } else if (bits == 32) {
+        d[4 * x] = s[2], d[4 * x + 1] = s[1], d[4 * x + 2] = s[0], d[4 * x + 3] = 0x80;
+      } else {
+        int index = (x + src) % colors;
+        d[x / 2] |= (unsigned char)((x & 1) ? index : index << 4);
+      }
+    }
+  }
+  if (flags == LMEM_MOVEABLE) LocalUnlock(*pInfo), LocalUnlock(*pBits);
+  return 0;
+}
+
+#endif
+#endif
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) { return TRUE; }
