@@ -1,0 +1,244 @@
+// The picture loader under Wine: which way a file takes, what the plug-ins are given, how
+// their output becomes a bitmap, progress, faults, and the picture-file test.
+#include "imaging/spi_bitmap.h"
+
+#include <gtest/gtest.h>
+
+#include "imaging/bmp_test_util.h"
+#include "imaging/win_test_util.h"
+
+using namespace imgtest;
+
+namespace {
+
+Bytes SmallBmp(std::uint32_t color) {
+  Bytes px = {std::uint8_t(color >> 16), std::uint8_t(color >> 8), std::uint8_t(color), 0};
+  return bmptest::File(bmptest::InfoHeader(1, 1, 24), px);
+}
+
+class SpiLoader : public testing::Test {
+ protected:
+  void SetUp() override {
+    InitPictureFormats();
+    spis_ = std::make_unique<TSPIs>();
+  }
+  void TearDown() override {
+    spis_.reset();
+    DonePictureFormats();
+  }
+  // Adds a test plug-in and clears its call log.
+  TInSPI* Add(const std::string& kind) {
+    spis_->Add(CreateSPI(Plugin(kind)));
+    ResetPluginLog(Plugin(kind));
+    return static_cast<TInSPI*>(spis_->Items(spis_->Count() - 1));
+  }
+  std::unique_ptr<TSPIs> spis_;
+  TempDir dir_;
+};
+
+}  // namespace
+
+TEST_F(SpiLoader, PluginPicturesLoadThroughTheHolder) {
+  Add("ppm");
+  TPicture picture;
+  picture.LoadFromFile(dir_.File("a.PPM", Ppm(5, 3)));
+  EXPECT_EQ(&picture.Graphic()->ClassType(), &TSPIBitmap::Class);
+  ASSERT_EQ(picture.Width(), 5);
+  ASSERT_EQ(picture.Height(), 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(picture.Pixels().Pixel(x, y), PpmColor(x, y));
+  // The plug-in sees the name, the data padded to 2048 bytes, the real length and flag 1.
+  const std::string name = dir_.Path() + "a.PPM";
+  const int last = static_cast<int>(Ppm(5, 3).size()) - 1;
+  EXPECT_EQ(PluginLog(Plugin("ppm")), "IsSupported(" + name + "," + std::to_string(last) + ");GetPictureInfo(" +
+                                          std::to_string(last + 1) + ",1);GetPicture(" + std::to_string(last + 1) + ",1);");
+  // A nameless stream goes to the BMP reader first, then to the plug-ins.
+  TSPIBitmap bitmap;
+  TMemoryStream stream(Ppm(2, 2));
+  stream.SetPosition(7);  // a memory stream is used whole, whatever its position
+  bitmap.LoadFromStream(stream);
+  EXPECT_EQ(bitmap.Pixels().Pixel(1, 1), PpmColor(1, 1));
+}
+
+TEST_F(SpiLoader, APluginTakingBmpIsAskedOnlyWhenTheReaderRejects) {
+  Add("ppm");
+  Add("bmp");
+  EXPECT_EQ(FindFileFormat("bmp"), &TSPIBitmap::Class);
+  TPicture picture;
+  picture.LoadFromFile(dir_.File("real.Bmp", SmallBmp(0x445566)));
+  EXPECT_EQ(&picture.Graphic()->ClassType(), &TSPIBitmap::Class);
+  EXPECT_EQ(picture.Pixels().Pixel(0, 0), 0x445566u);
+  EXPECT_EQ(PluginLog(Plugin("bmp")), "");
+  EXPECT_EQ(PluginLog(Plugin("ppm")), "");
+  // PPM data named .bmp: the reader rejects it, the plug-in claiming "bmp" is asked first.
+  picture.LoadFromFile(dir_.File("ppm.bmp", Ppm(2, 2)));
+  EXPECT_EQ(picture.Pixels().Pixel(1, 0), PpmColor(1, 0));
+  EXPECT_NE(PluginLog(Plugin("bmp")).find("GetPicture("), std::string::npos);
+  EXPECT_EQ(PluginLog(Plugin("ppm")), "");
+  // A BMP file under another registered extension still loads: plug-ins first, reader last.
+  picture.LoadFromFile(dir_.File("really_bmp.ppm", SmallBmp(0x010203)));
+  EXPECT_EQ(picture.Pixels().Pixel(0, 0), 0x010203u);
+  EXPECT_NE(PluginLog(Plugin("ppm")).find("IsSupported("), std::string::npos);
+  // Data nobody reads.
+  try {
+    picture.LoadFromFile(dir_.File("none.ppm", Bytes(300, 9)));
+    FAIL();
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ(e.Message(), "認識できない画像形式です");
+  }
+  EXPECT_EQ(picture.Pixels().Pixel(0, 0), 0x010203u);
+}
+
+TEST_F(SpiLoader, ShortDataIsPaddedAndLongDataRetriedPastTheHeader) {
+  Add("record");  // accepts everything, then fails GetPicture
+  const std::string rec = Plugin("record");
+  TSPIBitmap bitmap;
+  auto load = [&](const std::string& name, const Bytes& data) {
+    ResetPluginLog(rec);
+    EXPECT_THROW(bitmap.LoadFromFile(dir_.File(name, data)), EInvalidGraphic);
+    return PluginLog(rec);
+  };
+  // 100 bytes: bytes 100 to 2047 of the block are zero; the length passed is 100.
+  EXPECT_EQ(load("a.rec", Bytes(100, 0xFF)),
+            "IsSupported(" + dir_.Path() + "a.rec,99);GetPictureInfo(100,1);GetPicture(100,1);");
+  // 128 bytes are not retried; 129 are, with 1 byte.
+  std::string log128 = load("b.rec", Bytes(128, 1));
+  EXPECT_EQ(log128.find("GetPicture(128,1);"), log128.size() - 18);
+  EXPECT_EQ(log128.find("(0,1)"), std::string::npos);
+  std::string log129 = load("c.rec", Bytes(129, 1));
+  EXPECT_NE(log129.find("GetPicture(129,1);"), std::string::npos);
+  EXPECT_NE(log129.find("IsSupported(" + dir_.Path() + "c.rec,0);GetPictureInfo(1,1);GetPicture(1,1);"), std::string::npos);
+  bitmap.SkipHeader = false;
+  EXPECT_EQ(load("d.rec", Bytes(129, 1)).find("GetPicture(1,1)"), std::string::npos);
+
+  // A plug-in that only accepts the data after a 128-byte header gets it on the retry.
+  Add("ppm");
+  Bytes withHeader(128, 'H');
+  Bytes ppm = Ppm(3, 2);
+  withHeader.insert(withHeader.end(), ppm.begin(), ppm.end());
+  bitmap.SkipHeader = true;
+  bitmap.SPI = static_cast<TInSPI*>(spis_->Items(1));
+  ResetPluginLog(rec);
+  bitmap.LoadFromFile(dir_.File("h.ppm", withHeader));
+  EXPECT_EQ(bitmap.Pixels().Pixel(2, 1), PpmColor(2, 1));
+  EXPECT_TRUE(PluginLog(rec).empty());  // with SPI set, only that plug-in is tried
+}
+
+TEST_F(SpiLoader, OutputLayoutsBecomeTheRightPicture) {
+  Add("pal4_0");
+  Add("pal4_5");
+  Add("topdown");
+  Add("v5alpha");
+  TPicture picture;
+  // 4 bits, biClrUsed 0: 16 entries and an explicit 16-colour palette; pixel (x, y) has entry (x + y) % 16.
+  picture.LoadFromFile(dir_.File("a.p4a", Ppm(19, 2)));
+  auto* bitmap = dynamic_cast<TSPIBitmap*>(picture.Graphic());
+  ASSERT_TRUE(bitmap);
+  EXPECT_EQ(bitmap->Palette().size(), 16u);
+  EXPECT_EQ(bitmap->ColorTable().size(), 16u);
+  auto entry = [](int i) { return std::uint32_t(15 * i) | std::uint32_t(20 * i) << 8 | std::uint32_t(10 * i) << 16; };
+  EXPECT_EQ(bitmap->Palette()[7], entry(7));
+  EXPECT_EQ(picture.Pixels().Pixel(18, 1), entry(19 % 16));
+  EXPECT_EQ(picture.Pixels().Pixel(3, 0), entry(3));
+  // biClrUsed 5: five entries, a five-colour palette.
+  picture.LoadFromFile(dir_.File("b.p4b", Ppm(7, 2)));
+  bitmap = dynamic_cast<TSPIBitmap*>(picture.Graphic());
+  EXPECT_EQ(bitmap->Palette().size(), 5u);
+  EXPECT_EQ(picture.Pixels().Pixel(6, 1), entry(7 % 5));
+  // Top-down rows (negative height) keep their order: the first row is the top one.
+  picture.LoadFromFile(dir_.File("c.ptd", Ppm(4, 3)));
+  EXPECT_EQ(picture.Pixels().Pixel(3, 0), PpmColor(3, 0));
+  EXPECT_EQ(picture.Pixels().Pixel(1, 2), PpmColor(1, 2));
+  EXPECT_TRUE(dynamic_cast<TSPIBitmap*>(picture.Graphic())->Palette().empty());
+  // A 124-byte header, 32-bit rows with alpha, blocks allocated fixed.
+  picture.LoadFromFile(dir_.File("d.pv5", Ppm(3, 3)));
+  EXPECT_EQ(picture.Pixels().Pixel(2, 1), PpmColor(2, 1));
+}
+
+TEST_F(SpiLoader, OutputClaimingMoreThanItGaveIsAnError) {
+  Add("short");
+  Add("ppm");  // not tried: the converter's failure ends the load
+  TPicture picture;
+  picture.LoadFromFile(dir_.File("ok.ppm", Ppm(2, 2)));
+  ResetPluginLog(Plugin("ppm"));
+  try {
+    picture.LoadFromFile(dir_.File("a.psh", Ppm(8, 8)));
+    FAIL();
+  } catch (const EInvalidGraphic& e) {
+    EXPECT_EQ(e.Message(), "プラグインの出力した画像が正しくありません");
+  }
+  EXPECT_EQ(PluginLog(Plugin("ppm")), "");
+  EXPECT_EQ(picture.Width(), 2);
+}
+
+TEST_F(SpiLoader, AFaultingPluginFailsAndTheLoadGoesOn) {
+  Add("ppm");
+  Add("fault");
+  Add("fault_issupported");
+  TPicture picture;
+  // The plug-in claiming ".pfl" is tried first and faults in GetPicture; the PPM reader follows.
+  picture.LoadFromFile(dir_.File("a.pfl", Ppm(3, 3)));
+  EXPECT_EQ(picture.Pixels().Pixel(2, 2), PpmColor(2, 2));
+  EXPECT_NE(PluginLog(Plugin("fault")).find("GetPicture("), std::string::npos);
+  picture.LoadFromFile(dir_.File("b.pfi", Ppm(2, 2)));
+  EXPECT_EQ(picture.Pixels().Pixel(1, 1), PpmColor(1, 1));
+  // Only the faulting plug-in: the file cannot be read, and the program runs on.
+  TSPIBitmap only;
+  only.SPI = static_cast<TInSPI*>(spis_->Items(1));
+  for (int i = 0; i < 3; ++i) EXPECT_THROW(only.LoadFromFile(dir_.File("c.pfl", Ppm(2, 2))), EInvalidGraphic);
+  // A fault inside a guarded call made directly is reported as ESPIPluginFault.
+  std::vector<std::uint8_t> block(2048, 0);
+  EXPECT_THROW(static_cast<TInSPI*>(spis_->Items(2))->IsSupported("x", block.data()), ESPIPluginFault);
+}
+
+TEST_F(SpiLoader, ProgressFromThePlugin) {
+  Add("progress");
+  TSPIBitmap bitmap;
+  std::vector<std::pair<TProgressStage, int>> seen;
+  bitmap.OnProgress = [&](TGraphic&, TProgressStage stage, int percent, bool, const TRect&, const std::string&) {
+    seen.emplace_back(stage, percent);
+  };
+  bitmap.LoadFromFile(dir_.File("a.ppr", Ppm(2, 2)));
+  using S = TProgressStage;
+  // Starting at 0; Done 0 of 100 is 1 %, 50 of 100 is 50 %, 100 of 100 is 99 %, a Total of 0 gives 0; ending at 100.
+  EXPECT_EQ(seen, (std::vector<std::pair<S, int>>{
+                      {S::psStarting, 0}, {S::psRunning, 1}, {S::psRunning, 50}, {S::psRunning, 99}, {S::psRunning, 0}, {S::psEnding, 100}}));
+  EXPECT_EQ(bitmap.Width(), 2);
+
+  // The silent abort stops the plug-in (the callback answers 1), which counts as failed.
+  ResetPluginLog(Plugin("progress"));
+  bitmap.OnProgress = [&](TGraphic&, TProgressStage stage, int percent, bool, const TRect&, const std::string&) {
+    if (stage == S::psRunning && percent == 50) throw EAbort();
+  };
+  EXPECT_THROW(bitmap.LoadFromFile(dir_.File("b.ppr", Ppm(2, 2))), EInvalidGraphic);
+  EXPECT_NE(PluginLog(Plugin("progress")).find("Progress(1)=1;"), std::string::npos);
+  // Another failure of the listener stops the plug-in too, and reaches the caller after it returned.
+  bitmap.OnProgress = [&](TGraphic&, TProgressStage stage, int, bool, const TRect&, const std::string&) {
+    if (stage == S::psRunning) throw Exception("listener failed");
+  };
+  try {
+    bitmap.LoadFromFile(dir_.File("c.ppr", Ppm(2, 2)));
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "listener failed");
+  }
+  EXPECT_EQ(TInSPIAble::ProgressCallback(5, 10, 0), 0);
+}
+
+TEST_F(SpiLoader, PictureFileTest) {
+  EXPECT_TRUE(IsPictureFile("photo.jpeg"));
+  EXPECT_TRUE(IsPictureFile("SCANBMP"));
+  EXPECT_TRUE(IsPictureFile("写真.jpg"));
+  EXPECT_FALSE(IsPictureFile("\x83\x4A\x50\x47"));  // "カPG": the "J" is a trail byte
+  EXPECT_FALSE(IsPictureFile("\x83\x6A\x70\x67"));  // "ニpg" upper-cased keeps its trail byte
+  EXPECT_FALSE(IsPictureFile("a.ppm"));
+  Add("archive");  // any kind counts: its first filter is "*.arc"
+  Add("no_info3");  // no filters: passed over
+  Add("ppm");
+  EXPECT_TRUE(IsPictureFile("a.ppm"));
+  EXPECT_TRUE(IsPictureFile("B.Arc"));
+  EXPECT_FALSE(IsPictureFile("a.xyz"));
+  Add("multi");  // "*.aa;*.bb;*.cc" makes no ordinary name a picture
+  EXPECT_FALSE(IsPictureFile("a.aa"));
+  EXPECT_FALSE(IsPictureFile("a.cc"));
+}
