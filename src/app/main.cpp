@@ -1,6 +1,27 @@
+// Quiran's entry: the main window first (it loads the album library as it is created), then
+// the dialogs, each made once and reused, then the message loop until the main window closes.
 #include <windows.h>
+#include <commctrl.h>
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  MessageBoxW(nullptr, L"Quiran", L"Quiran", MB_OK);
-  return 0;
+#include "app/form1.h"
+#include "win/app.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_COOL_CLASSES | ICC_BAR_CLASSES |
+                                            ICC_USEREX_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+  try {
+    TForm1 form1;
+    win::Application::SetMainWindow(form1.Handle());
+    win::Application::SetAccelerators(form1.Handle(), form1.Accelerators());
+
+    // The dialogs are created here, after the main window, hidden, once for the whole run.
+
+    ShowWindow(form1.Handle(), show);
+    UpdateWindow(form1.Handle());
+    return win::Application::Run();
+  } catch (...) {
+    win::Application::HandleCurrentException();
+    return 1;
+  }
 }

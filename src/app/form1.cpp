@@ -1,0 +1,699 @@
+#include "app/form1.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "album/album_file.h"
+#include "app/main_layout.h"
+#include "app/resource_ids.h"
+#include "win/app.h"
+#include "win/error.h"
+#include "win/file_io.h"
+#include "win/text.h"
+
+using app::ActionId;
+
+namespace {
+
+enum ControlId { kCoolBar1 = 1001, kToolBar1, kToolBar2, kStatusBar1, kPanel1, kPanel2, kStageItem, kTreeView1, kListBox1 };
+
+constexpr SIZE kImageSize{24, 24};
+constexpr SIZE kButtonSize{32, 32};
+constexpr COLORREF kMaskColor = RGB(255, 0, 255);
+
+const win::ToolButton kToolBar1Buttons[] = {
+    {app::cmd::NewAlbum, 0}, {app::cmd::DelAlbum, 1}, {0, 0, 8}, {app::cmd::PrintAction, 7}, {0, 0, 16},
+    {app::cmd::ExitAction, 2}};
+const win::ToolButton kToolBar2Buttons[] = {
+    {app::cmd::AddFolderAction, 3}, {app::cmd::DelFolderAction, 4}, {0, 0, 8}, {app::cmd::AddPictAction, 5},
+    {app::cmd::DelPictAction, 6}};
+
+// What each command runs; a command without a row does nothing yet.
+struct CommandHandler {
+  int Command;
+  void (TForm1::*Handler)();
+};
+const CommandHandler kCommandHandlers[] = {
+    {app::cmd::ExitAction, &TForm1::ExitActionExecute},
+};
+
+// A memory DC that is deleted with its scope.
+class MemoryDc {
+ public:
+  MemoryDc() : dc_(CreateCompatibleDC(nullptr)) {
+    if (!dc_) throw Exception("デバイスコンテキストを作成できません");
+  }
+  MemoryDc(const MemoryDc&) = delete;
+  MemoryDc& operator=(const MemoryDc&) = delete;
+  ~MemoryDc() { DeleteDC(dc_); }
+  operator HDC() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+win::ImageList LoadImageStrip(int resource, int count) {
+  win::Bitmap strip(static_cast<HBITMAP>(
+      LoadImageW(win::Application::Instance(), MAKEINTRESOURCEW(resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  win::ImageList list(ImageList_Create(kImageSize.cx, kImageSize.cy, ILC_COLOR24 | ILC_MASK, count, 0));
+  if (strip && list) ImageList_AddMasked(list, strip, kMaskColor);
+  return list;
+}
+
+std::string MenuCaption(const app::MenuDef& m) {
+  if (m.Action < 0) return m.Caption ? m.Caption : "";
+  const app::ActionDef& a = app::Actions()[static_cast<std::size_t>(m.Action)];
+  std::string caption = a.Caption;
+  if (*a.ShortcutText) caption += std::string("\t") + a.ShortcutText;
+  return caption;
+}
+
+void AppendMenuItems(HMENU menu, const std::vector<app::MenuDef>& items, const app::ActionStates& states) {
+  for (const app::MenuDef& m : items) {
+    MENUITEMINFOW mii{};
+    mii.cbSize = sizeof(mii);
+    std::wstring text;
+    if (m.Flags & app::kSeparator) {
+      mii.fMask = MIIM_FTYPE;
+      mii.fType = MFT_SEPARATOR;
+    } else {
+      text = win::Wide(MenuCaption(m));
+      bool enabled = m.Action >= 0 ? states.Enabled[static_cast<std::size_t>(m.Action)] : !(m.Flags & app::kDisabled);
+      mii.fMask = MIIM_FTYPE | MIIM_STRING | MIIM_STATE | MIIM_ID | MIIM_DATA;
+      mii.fType = (m.Flags & app::kRadio) ? MFT_RADIOCHECK : MFT_STRING;
+      mii.fState = (enabled ? MFS_ENABLED : MFS_DISABLED) | ((m.Flags & app::kChecked) ? MFS_CHECKED : 0u) |
+                   ((m.Flags & app::kDefault) ? MFS_DEFAULT : 0u);
+      mii.wID = static_cast<UINT>(m.Command);
+      mii.dwItemData = static_cast<ULONG_PTR>(m.Tag);
+      mii.dwTypeData = text.data();
+      if (m.Command == 0) {
+        HMENU sub = CreatePopupMenu();
+        if (!sub) throw Exception("メニューを作成できません");
+        AppendMenuItems(sub, m.Items, states);
+        mii.fMask |= MIIM_SUBMENU;
+        mii.hSubMenu = sub;
+      }
+    }
+    if (!InsertMenuItemW(menu, static_cast<UINT>(GetMenuItemCount(menu)), TRUE, &mii))
+      throw Exception("メニューを作成できません");
+  }
+}
+
+// Which of the three menus holds a command, with its definition.
+struct MenuPlace {
+  const std::vector<app::MenuDef>* Tree = nullptr;
+  const app::MenuDef* Def = nullptr;
+  int Root = 0;  // 0 main menu, 1 book menu, 2 list menu
+};
+MenuPlace FindCommand(int command) {
+  const std::vector<app::MenuDef>* trees[] = {&app::MainMenuDef(), &app::BookMenuDef(), &app::ListMenuDef()};
+  for (int i = 0; i < 3; ++i)
+    if (const app::MenuDef* d = app::FindMenuDefByCommand(*trees[i], command)) return {trees[i], d, i};
+  return {};
+}
+
+// The top-level windows whose caption equals a text exactly.
+struct WindowSearch {
+  std::wstring caption;
+  std::vector<HWND> found;
+};
+BOOL CALLBACK CollectWindowsWithCaption(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<WindowSearch*>(lp);
+  wchar_t title[1024] = {};
+  GetWindowTextW(h, title, 1024);
+  if (s->caption == title) s->found.push_back(h);
+  return TRUE;
+}
+
+void CollectGroup(const std::vector<app::MenuDef>& items, int group, std::vector<int>& out) {
+  for (const app::MenuDef& m : items) {
+    if (m.RadioGroup == group && m.Command) out.push_back(m.Command);
+    CollectGroup(m.Items, group, out);
+  }
+}
+
+}  // namespace
+
+TForm1::TForm1(std::string libraryPath)
+    : libraryPath_(libraryPath.empty() ? AlbumFilePath(win::ExePath()) : std::move(libraryPath)),
+      actions_(app::StartStates()),
+      panel1Width_(app::kPanel1Width),
+      treeHeight_(app::kTreeHeight) {
+  font_ = win::CreateFontFrom(FontDesc{});  // "ＭＳ Ｐゴシック", 12 pixels, Shift-JIS
+  constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  RECT frame{0, 0, app::kClientWidth, app::kClientHeight};
+  AdjustWindowRectEx(&frame, style, TRUE, 0);
+  CreateArgs a;
+  a.text = "Quiran？";
+  a.style = style;
+  a.width = frame.right - frame.left;
+  a.height = frame.bottom - frame.top;
+  a.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  CreateWindowOf(a);
+
+  CreateMenus();
+  CreateControls();
+  UpdateActions();
+  // The menu bar's height is known only once it is attached; correct the frame for it.
+  RECT client = ClientRect();
+  int dw = app::kClientWidth - client.right, dh = app::kClientHeight - client.bottom;
+  if (dw || dh) {
+    RECT w{};
+    GetWindowRect(hwnd_, &w);
+    SetWindowPos(hwnd_, nullptr, 0, 0, w.right - w.left + dw, w.bottom - w.top + dh,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  LayoutControls();
+  win::Application::SetHintHandler([this](const std::string& hint) { SetStatusText(0, hint); });
+
+  FormCreate();
+  created_ = true;
+  // The scroll box's size is taken only now, after the library placed its books.
+  win::Application::Guard([this] { StageItemResize(); });
+}
+
+TForm1::~TForm1() {
+  win::Application::SetHintHandler(nullptr);
+  // Destroy the window while the members its handlers use still exist.
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void TForm1::CreateMenus() {
+  HMENU main = CreateMenu();
+  if (!main) throw Exception("メニューを作成できません");
+  AppendMenuItems(main, app::MainMenuDef(), actions_);
+  SetMenu(hwnd_, main);
+  bookMenu_.Reset(CreatePopupMenu());
+  popupMenu2_.Reset(CreatePopupMenu());
+  if (!bookMenu_ || !popupMenu2_) throw Exception("メニューを作成できません");
+  AppendMenuItems(bookMenu_, app::BookMenuDef(), actions_);
+  AppendMenuItems(popupMenu2_, app::ListMenuDef(), actions_);
+
+  std::vector<ACCEL> keys;
+  for (const app::ActionDef& act : app::Actions())
+    if (act.ShortcutKey)
+      keys.push_back({FCONTROL | FVIRTKEY, static_cast<WORD>(act.ShortcutKey), static_cast<WORD>(act.Command)});
+  accel_.Reset(CreateAcceleratorTableW(keys.data(), static_cast<int>(keys.size())));
+}
+
+void TForm1::CreateControls() {
+  actionImages_ = LoadImageStrip(IDB_ACTIONS, 8);
+  treeImages_ = LoadImageStrip(IDB_TREEIMAGES, 5);
+  Image2.Reset(static_cast<HBITMAP>(LoadImageW(win::Application::Instance(), MAKEINTRESOURCEW(IDB_SHELFTILE),
+                                               IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+  auto setFont = [this](HWND h) { SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE); };
+
+  // The cool bar: two bands on one row, each with a flat tool bar.
+  CoolBar1.CreateControl(REBARCLASSNAMEW, hwnd_, kCoolBar1,
+                         WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | RBS_VARHEIGHT | RBS_BANDBORDERS |
+                             CCS_NODIVIDER | CCS_NOPARENTALIGN | CCS_NORESIZE,
+                         0, 0, 0, app::kClientWidth, kButtonSize.cy);
+  struct Band {
+    win::ToolBar& Bar;
+    int Id;
+    std::span<const win::ToolButton> Buttons;
+  } bands[] = {{ToolBar1, kToolBar1, kToolBar1Buttons}, {ToolBar2, kToolBar2, kToolBar2Buttons}};
+  for (Band& b : bands) {
+    b.Bar.Create(CoolBar1.Handle(), b.Id, actionImages_, kImageSize, kButtonSize, b.Buttons);
+    b.Bar.SetNotifyParent(hwnd_);
+    b.Bar.OnGetTip = [](int command) {
+      const app::ActionDef* act = app::ActionByCommand(command);
+      return act ? std::string(app::HintShort(act->Hint)) : std::string();
+    };
+    b.Bar.OnHotItem = [this](int command) { ShowLongHint(command); };
+    SIZE ideal = b.Bar.IdealSize();
+    REBARBANDINFOW rb{};
+    rb.cbSize = sizeof(rb);
+    rb.fMask = RBBIM_STYLE | RBBIM_CHILD | RBBIM_CHILDSIZE | RBBIM_SIZE | RBBIM_IDEALSIZE;
+    rb.fStyle = RBBS_CHILDEDGE | RBBS_GRIPPERALWAYS;
+    rb.hwndChild = b.Bar.Handle();
+    rb.cxMinChild = static_cast<UINT>(ideal.cx);
+    rb.cyMinChild = static_cast<UINT>(kButtonSize.cy);
+    rb.cx = static_cast<UINT>(ideal.cx + 16);
+    rb.cxIdeal = static_cast<UINT>(ideal.cx);
+    SendMessageW(CoolBar1.Handle(), RB_INSERTBANDW, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&rb));
+  }
+  // The first band keeps the width of its buttons; the second takes the rest of the row.
+  SendMessageW(CoolBar1.Handle(), RB_MINIMIZEBAND, 0, 0);
+
+  StatusBar1.CreateControl(STATUSCLASSNAMEW, hwnd_, kStatusBar1, WS_VISIBLE | SBARS_SIZEGRIP);
+  setFont(StatusBar1.Handle());
+  // The last panel takes what is left of the bar's width.
+  int edges[3] = {app::kStatusPanels[0], app::kStatusPanels[0] + app::kStatusPanels[1], -1};
+  SendMessageW(StatusBar1.Handle(), SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges));
+
+  // Left: the shelf.
+  Panel1.Create(hwnd_, kPanel1, app::kPanelColor, 1);
+  Panel1.OnResize = [this] { LayoutPanel1(); };
+  StageItem.Create(Panel1.Handle(), kStageItem);
+  StageItem.OnResize = [this] {
+    if (created_) StageItemResize();
+  };
+  PaintBox1.SetParent(&StageItem);
+  PaintBox1.SetBounds(0, 0, app::kPaintAreaWidth, app::kPaintAreaHeight);
+  PaintBox1.OnPaint = [this](win::Canvas& c) { PaintBox1Paint(c); };
+  PaintBox1.OnClick = [this](win::GraphicControl& s) { BookShape1Click(s); };
+
+  Splitter1.Create(hwnd_, true, app::kPanelColor);
+  Splitter1.GetSize = [this] { return Panel1.Bounds().right - Panel1.Bounds().left; };
+  Splitter1.SetSize = [this](int w) {
+    panel1Width_ = w;
+    LayoutControls();
+  };
+
+  // Right: the folder tree over the thumbnail list.
+  Panel2.Create(hwnd_, kPanel2, app::kPanelColor, 2);
+  Panel2.OnResize = [this] { LayoutPanel2(); };
+  TreeView1.CreateControl(WC_TREEVIEWW, Panel2.Handle(), kTreeView1,
+                          WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT, WS_EX_CLIENTEDGE);
+  setFont(TreeView1.Handle());
+  SendMessageW(TreeView1.Handle(), TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(treeImages_.Get()));
+  SendMessageW(TreeView1.Handle(), TVM_SETINDENT, 27, 0);
+  Splitter2.Create(Panel2.Handle(), false, app::kPanelColor);
+  Splitter2.GetSize = [this] { return TreeView1.Bounds().bottom - TreeView1.Bounds().top; };
+  Splitter2.SetSize = [this](int h) {
+    RECT in = Panel2.InnerRect();
+    treeHeight_ = app::ClampSplit(h, in.bottom - in.top - app::kSplitterSize, app::kSplitter2Min);
+    LayoutPanel2();
+  };
+  ListBox1.Create(Panel2.Handle(), kListBox1, 0, 0, 0, 0);
+  setFont(ListBox1.Handle());
+}
+
+void TForm1::LayoutControls() {
+  if (!hwnd_ || !CoolBar1.Handle() || !Panel2.Handle()) return;
+  RECT rc = ClientRect();
+  SendMessageW(StatusBar1.Handle(), WM_SIZE, 0, 0);  // the status bar keeps itself at the bottom
+  RECT sr = StatusBar1.Bounds();
+  // The rebar lays its bands out for its width; only then is its height known.
+  RECT cool = CoolBar1.Bounds();
+  if (cool.right - cool.left != rc.right) CoolBar1.SetBounds(0, 0, rc.right, cool.bottom - cool.top);
+  int coolHeight = static_cast<int>(SendMessageW(CoolBar1.Handle(), RB_GETBARHEIGHT, 0, 0));
+  app::MainPanes p = app::LayoutMain(rc.right, rc.bottom, coolHeight, sr.bottom - sr.top, panel1Width_);
+  panel1Width_ = p.Panel1.W;
+  auto place = [](win::Window& w, const app::Box& b) { w.SetBounds(b.X, b.Y, b.W, b.H); };
+  place(CoolBar1, p.CoolBar);
+  place(Panel1, p.Panel1);
+  place(Splitter1, p.Splitter1);
+  place(Panel2, p.Panel2);
+}
+
+void TForm1::LayoutPanel1() {
+  RECT in = Panel1.InnerRect();
+  StageItem.SetBounds(in.left, in.top, in.right - in.left, app::kStageHeight);
+}
+
+void TForm1::LayoutPanel2() {
+  if (!ListBox1.Handle()) return;
+  RECT in = Panel2.InnerRect();
+  app::Panel2Panes q = app::LayoutPanel2(in.right - in.left, in.bottom - in.top, treeHeight_);
+  auto place = [&](win::Window& w, const app::Box& b) { w.SetBounds(in.left + b.X, in.top + b.Y, b.W, b.H); };
+  place(TreeView1, q.Tree);
+  place(Splitter2, q.Splitter2);
+  place(ListBox1, q.List);
+}
+
+HMENU TForm1::WindowMenu() const {
+  const auto& top = app::MainMenuDef();
+  for (std::size_t i = 0; i < top.size(); ++i)
+    if (std::string_view(top[i].Name) == "Window1") return GetSubMenu(MainMenu(), static_cast<int>(i));
+  return nullptr;
+}
+
+int TForm1::CommandOf(std::string_view name) {
+  for (const auto* tree : {&app::MainMenuDef(), &app::BookMenuDef(), &app::ListMenuDef()})
+    if (const app::MenuDef* d = app::FindMenuDef(*tree, name)) return d->Command;
+  return 0;
+}
+
+namespace {
+HMENU RootMenu(const TForm1& form, int root) {
+  return root == 0 ? form.MainMenu() : root == 1 ? form.BookMenu() : form.PopupMenu2();
+}
+UINT MenuState(HMENU menu, int command) {
+  MENUITEMINFOW mii{};
+  mii.cbSize = sizeof(mii);
+  mii.fMask = MIIM_STATE;
+  if (!GetMenuItemInfoW(menu, static_cast<UINT>(command), FALSE, &mii)) return 0;
+  return mii.fState;
+}
+}  // namespace
+
+void TForm1::CheckMenuItem(int command, bool checked) {
+  MenuPlace place = FindCommand(command);
+  if (!place.Def) return;
+  HMENU menu = RootMenu(*this, place.Root);
+  if (checked && place.Def->RadioGroup) {
+    std::vector<int> group;
+    CollectGroup(*place.Tree, place.Def->RadioGroup, group);
+    for (int other : group) ::CheckMenuItem(menu, static_cast<UINT>(other), MF_BYCOMMAND | MF_UNCHECKED);
+  }
+  ::CheckMenuItem(menu, static_cast<UINT>(command), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+}
+
+bool TForm1::MenuItemChecked(int command) const {
+  MenuPlace place = FindCommand(command);
+  return place.Def && (MenuState(RootMenu(*this, place.Root), command) & MFS_CHECKED);
+}
+
+void TForm1::EnableMenuItem(int command, bool enabled) {
+  MenuPlace place = FindCommand(command);
+  if (place.Def)
+    ::EnableMenuItem(RootMenu(*this, place.Root), static_cast<UINT>(command),
+                     MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+}
+
+bool TForm1::MenuItemEnabled(int command) const {
+  MenuPlace place = FindCommand(command);
+  return place.Def && !(MenuState(RootMenu(*this, place.Root), command) & MFS_DISABLED);
+}
+
+void TForm1::SetActionEnabled(ActionId id, bool enabled) {
+  actions_[id] = enabled;
+  UpdateActions();
+}
+
+void TForm1::SelectionChanged(app::SelectionEvent event, bool albumHasFolders) {
+  actions_ = app::AfterEvent(actions_, event, albumHasFolders);
+  UpdateActions();
+}
+
+void TForm1::UpdateActions() {
+  for (const app::ActionDef& a : app::Actions()) {
+    bool on = actions_[a.Id];
+    EnableMenuItem(a.Command, on);
+    ToolBar1.SetButtonEnabled(a.Command, on);
+    ToolBar2.SetButtonEnabled(a.Command, on);
+  }
+}
+
+void TForm1::ExecuteCommand(int command) {
+  if (command >= app::cmd::kFirstWindowEntry && command <= app::cmd::kLastWindowEntry) {
+    WindowMenuItemClick(command);
+    return;
+  }
+  // A shortcut reaches here even while its action is disabled.
+  if (const app::ActionDef* a = app::ActionByCommand(command); a && !actions_[a->Id]) return;
+  for (const CommandHandler& h : kCommandHandlers)
+    if (h.Command == command) {
+      (this->*h.Handler)();
+      return;
+    }
+}
+
+void TForm1::FormCreate() {
+  try {
+    HDC screen = GetDC(nullptr);
+    ColorDepth = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
+    ReleaseDC(nullptr, screen);
+    Books.clear();
+    ShelfStrip.Reset();
+    ShelfStripSize = {0, 0};
+    ThumbSize = 3;
+    ShowRemarks = true;
+    SortKind = 0;
+    HoverIndex = -1;
+    UpdateItemSize();
+    MakeShelfStrip();
+    LoadAlbumLibrary();
+  } catch (...) {
+    // The window opens with whatever was done before the failure.
+    win::Application::HandleCurrentException();
+  }
+}
+
+void TForm1::UpdateItemSize() {
+  app::Extent size = app::ListItemSize(ThumbSize, ShowRemarks);
+  ListBox1.SetItemWidth(size.W);
+  ListBox1.SetItemHeight(size.H);
+}
+
+void TForm1::MakeShelfStrip() {
+  BITMAP tile{};
+  if (!Image2 || !GetObjectW(Image2, sizeof(tile), &tile)) throw Exception("棚の絵を読み込めません");
+  app::Extent size = app::ShelfStripSize(tile.bmWidth, tile.bmHeight, PaintBox1.Height());
+  win::Bitmap strip;
+  HDC screen = GetDC(nullptr);
+  if (ColorDepth <= 8) {
+    // On a palette screen the strip is an 8-bit picture over the halftone palette.
+    struct {
+      BITMAPINFOHEADER header;
+      RGBQUAD colors[256];
+    } bi{};
+    bi.header.biSize = sizeof(BITMAPINFOHEADER);
+    bi.header.biWidth = size.W;
+    bi.header.biHeight = -size.H;
+    bi.header.biPlanes = 1;
+    bi.header.biBitCount = 8;
+    bi.header.biCompression = BI_RGB;
+    win::Palette halftone(CreateHalftonePalette(screen));
+    PALETTEENTRY entries[256] = {};
+    UINT n = halftone ? GetPaletteEntries(halftone, 0, 256, entries) : 0;
+    for (UINT i = 0; i < n; ++i) bi.colors[i] = {entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
+    bi.header.biClrUsed = n;
+    void* bits = nullptr;
+    strip.Reset(CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS, &bits, nullptr, 0));
+  } else {
+    strip.Reset(CreateCompatibleBitmap(screen, size.W, size.H));
+  }
+  ReleaseDC(nullptr, screen);
+  if (!strip) throw Exception("ビットマップを作成できません");
+
+  MemoryDc dst, src;
+  win::SelectGuard d(dst, strip), s(src, Image2);
+  for (int x = 0; x < size.W; x += tile.bmWidth)
+    for (int y = 0; y < size.H; y += tile.bmHeight) BitBlt(dst, x, y, tile.bmWidth, tile.bmHeight, src, 0, 0, SRCCOPY);
+  GdiFlush();
+  ShelfStrip = std::move(strip);
+  ShelfStripSize = {size.W, size.H};
+}
+
+void TForm1::PaintBox1Paint(win::Canvas& canvas) {
+  if (!ShelfStrip || ShelfStripSize.cx <= 0) {
+    canvas.FillRect({0, 0, PaintBox1.Width(), PaintBox1.Height()}, app::kPanelColor);
+    return;
+  }
+  MemoryDc src;
+  win::SelectGuard s(src, ShelfStrip);
+  for (int x = 0; x < PaintBox1.Width(); x += ShelfStripSize.cx)
+    BitBlt(canvas.Dc(), x, 0, ShelfStripSize.cx, ShelfStripSize.cy, src, 0, 0, SRCCOPY);
+}
+
+TBookShape& TForm1::CreateBook() {
+  Books.push_back(std::make_unique<TBookShape>());
+  TBookShape& book = *Books.back();
+  int n = static_cast<int>(Books.size());
+  book.SetParent(&StageItem);
+  book.SetTag(n);
+  book.SetBounds(app::BookLeft(n, PaintBox1.Left()), 0, app::kBookWidth, app::kBookHeight);
+  book.Data().clear();
+  book.OnClick = [this](win::GraphicControl& s) { BookShape1Click(s); };
+  book.OnMouseUp = [this](win::GraphicControl& s, int button, int x, int y) { BookShape1MouseUp(s, button, x, y); };
+  StageItem.UpdateRange();
+  return book;
+}
+
+void TForm1::SetPaintAreaWidth(int width) {
+  PaintBox1.SetWidth(width);
+  StageItem.UpdateRange();
+}
+
+void TForm1::StageItemResize() {
+  RECT r = StageItem.Bounds();
+  int width = app::PaintWidthAfterResize(PaintBox1.Width(), r.right - r.left);
+  if (width != PaintBox1.Width()) SetPaintAreaWidth(width);
+}
+
+void TForm1::BookShape1Click(win::GraphicControl& sender) { (void)sender; }
+
+void TForm1::BookShape1MouseUp(win::GraphicControl& sender, int button, int x, int y) {
+  auto* book = dynamic_cast<TBookShape*>(&sender);
+  if (button != 1 || !book) return;
+  PopupBook = book;
+  POINT p{book->Left() + x, book->Top() + y};
+  ClientToScreen(StageItem.Handle(), &p);
+  TrackPopupMenu(bookMenu_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, p.x, p.y, 0, hwnd_, nullptr);
+}
+
+bool TForm1::LoadAlbumLibrary() {
+  if (!win::FileExists(libraryPath_)) return false;
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes = win::ReadFileBytes(libraryPath_);
+  } catch (const EFOpenError&) {
+    libraryNotWhole_ = true;
+    throw;
+  }
+  AlbumLibraryData data = ReadAlbumLibrary(bytes);
+  // A file not read whole is kept aside when the library is saved, so nothing is lost.
+  if (!data.MagicOk || !data.Complete) libraryNotWhole_ = true;
+  if (!data.MagicOk) return false;
+  for (AlbumRecord& album : data.Albums) {
+    TBookShape& book = CreateBook();
+    book.SetCaption(album.Caption);
+    book.SetColor(album.Color);
+    FontDesc font = book.Font();
+    font.Name = album.FontName;
+    font.Color = album.FontColor;
+    font.SetPoints(14);
+    font.Bold = true;
+    book.SetFont(font);
+    book.Data() = std::move(album.Folders);
+  }
+  SetPaintAreaWidth(app::PaintWidthAfterLoad(PaintBox1.Width(), static_cast<int>(data.Albums.size())));
+  return true;
+}
+
+void TForm1::SaveAlbumLibrary() {
+  std::vector<AlbumRef> albums;
+  albums.reserve(Books.size());
+  for (const auto& b : Books) albums.push_back(AlbumRef{b->Caption(), b->Color(), b->Font().Name, b->Font().Color, b->Data()});
+  std::vector<std::uint8_t> bytes = WriteAlbumLibrary(albums);
+  win::WriteFileReplacing(libraryPath_, bytes, libraryNotWhole_ ? libraryPath_ + ".bad" : std::string());
+  libraryNotWhole_ = false;
+}
+
+void TForm1::CloseShownFolder() {
+  SendMessageW(ListBox1.Handle(), LB_RESETCONTENT, 0, 0);
+  ShownNode = nullptr;
+  SelectionChanged(app::SelectionEvent::ShownFolderClosed);
+}
+
+bool TForm1::FormClose() {
+  try {
+    CloseShownFolder();
+    SaveAlbumLibrary();
+  } catch (...) {
+    // The window stays open with the library in memory, so the user can try again.
+    win::Application::HandleCurrentException();
+    return false;
+  }
+  for (auto& b : Books) b->Data().clear();
+  return true;
+}
+
+void TForm1::FormDestroy() {
+  ShelfStrip.Reset();
+  ShelfStripSize = {0, 0};
+}
+
+void TForm1::ExitActionExecute() { SendMessageW(hwnd_, WM_CLOSE, 0, 0); }
+
+int TForm1::AddWindowMenuItem(const std::string& caption, win::Bitmap glyph) {
+  int id = app::cmd::kFirstWindowEntry;
+  while (windowEntries_.count(id)) ++id;
+  if (id > app::cmd::kLastWindowEntry) throw Exception("ウインドウが多すぎます");
+  std::wstring text = win::Wide(caption);
+  MENUITEMINFOW mii{};
+  mii.cbSize = sizeof(mii);
+  mii.fMask = MIIM_STRING | MIIM_ID | (glyph ? MIIM_BITMAP : 0u);
+  mii.wID = static_cast<UINT>(id);
+  mii.dwTypeData = text.data();
+  mii.hbmpItem = glyph;
+  HMENU menu = WindowMenu();
+  if (!InsertMenuItemW(menu, static_cast<UINT>(GetMenuItemCount(menu)), TRUE, &mii))
+    throw Exception("メニューを作成できません");
+  windowEntries_[id] = std::move(glyph);
+  return id;
+}
+
+void TForm1::WindowMenuItemClick(int command) {
+  wchar_t text[1024] = {};
+  if (!GetMenuStringW(WindowMenu(), static_cast<UINT>(command), text, 1024, MF_BYCOMMAND)) return;
+  WindowSearch search{text, {}};
+  EnumThreadWindows(GetCurrentThreadId(), &CollectWindowsWithCaption, reinterpret_cast<LPARAM>(&search));
+  for (HWND h : search.found) {
+    ShowWindow(h, IsIconic(h) ? SW_RESTORE : SW_SHOW);
+    BringWindowToTop(h);
+  }
+}
+
+void TForm1::RemoveWindowMenuItem(int command) {
+  DeleteMenu(WindowMenu(), static_cast<UINT>(command), MF_BYCOMMAND);
+  windowEntries_.erase(command);
+}
+
+std::string TForm1::StatusText(int panel) const {
+  auto n = LOWORD(SendMessageW(StatusBar1.Handle(), SB_GETTEXTLENGTHW, panel, 0));
+  std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+  SendMessageW(StatusBar1.Handle(), SB_GETTEXTW, panel, reinterpret_cast<LPARAM>(w.data()));
+  w.resize(n);
+  return win::Narrow(w);
+}
+
+void TForm1::SetStatusText(int panel, const std::string& text) {
+  SendMessageW(StatusBar1.Handle(), SB_SETTEXTW, static_cast<WPARAM>(panel), reinterpret_cast<LPARAM>(win::Wide(text).c_str()));
+}
+
+void TForm1::ShowLongHint(int command) {
+  const app::ActionDef* a = app::ActionByCommand(command);
+  win::Application::ShowHint(a ? std::string(app::HintLong(a->Hint)) : std::string());
+}
+
+bool TForm1::OnNotify(NMHDR* hdr, LRESULT& result) {
+  switch (hdr->code) {
+    case TTN_GETDISPINFOW: {
+      // A tool bar's tool tip asks for its button's text when TBN_GETINFOTIP was not answered.
+      const app::ActionDef* a = app::ActionByCommand(static_cast<int>(hdr->idFrom));
+      if (!a) return false;
+      tipText_ = win::Wide(app::HintShort(a->Hint));
+      reinterpret_cast<NMTTDISPINFOW*>(hdr)->lpszText = tipText_.data();
+      result = 0;
+      return true;
+    }
+    case RBN_HEIGHTCHANGE:
+      LayoutControls();
+      result = 0;
+      return true;
+  }
+  return false;
+}
+
+LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND: {
+      HWND from = reinterpret_cast<HWND>(lp);
+      if (!from || from == ToolBar1.Handle() || from == ToolBar2.Handle()) {
+        ExecuteCommand(LOWORD(wp));
+        return 0;
+      }
+      break;
+    }
+    case WM_NOTIFY: {
+      LRESULT r = 0;
+      if (OnNotify(reinterpret_cast<NMHDR*>(lp), r)) return r;
+      break;
+    }
+    case WM_MENUSELECT: {
+      UINT flags = HIWORD(wp);
+      if ((flags == 0xFFFF && !lp) || (flags & MF_POPUP))
+        win::Application::ShowHint({});
+      else
+        ShowLongHint(LOWORD(wp));
+      return 0;
+    }
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wp) == ListBox1.Handle()) {
+        POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+        if (lp == -1) {  // from the keyboard: at the list's top-left corner
+          p = {0, 0};
+          ClientToScreen(ListBox1.Handle(), &p);
+        }
+        TrackPopupMenu(popupMenu2_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, p.x, p.y, 0, hwnd_, nullptr);
+        return 0;
+      }
+      break;
+    case WM_SIZE:
+      LayoutControls();
+      return 0;
+    case WM_CLOSE:
+      if (FormClose()) DestroyWindow(hwnd_);
+      return 0;
+    case WM_DESTROY:
+      FormDestroy();
+      if (hwnd_ == win::Application::MainWindow()) PostQuitMessage(0);
+      return 0;
+  }
+  return Window::HandleMessage(msg, wp, lp);
+}

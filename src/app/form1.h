@@ -1,0 +1,140 @@
+// The main window: the cool bar with its two tool bars, the menus, the shelf of albums on
+// the left, the folder tree and the thumbnail list on the right, the status bar. It owns the
+// album library (the books) for the whole run, loads it when created and saves it when
+// closed.
+#pragma once
+#include <windows.h>
+#include <commctrl.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "album/book_shape.h"
+#include "app/commands.h"
+#include "catalogue/list_box_width.h"
+#include "win/handle.h"
+#include "win/paint_box.h"
+#include "win/panel.h"
+#include "win/scroll_box.h"
+#include "win/splitter.h"
+#include "win/tool_bar.h"
+#include "win/window.h"
+
+class TForm1 : public win::Window {
+ public:
+  // Creates the window hidden and runs FormCreate. The album library is kept at
+  // libraryPath; empty means beside the executable (its path with the extension ".Alb").
+  explicit TForm1(std::string libraryPath = {});
+  ~TForm1() override;
+
+  const std::string& LibraryPath() const { return libraryPath_; }
+
+  // State read and changed by the window's commands.
+  int ColorDepth = 0;  // screen bits per pixel, read once
+  int ThumbSize = 3;   // thumbnail size index of the shown folder
+  std::vector<std::unique_ptr<TBookShape>> Books;  // the album library in shelf order
+  win::Bitmap ShelfStrip;                          // the tiled shelf picture
+  SIZE ShelfStripSize{0, 0};
+  TBookShape* PopupBook = nullptr;    // the book whose context menu was opened last
+  HTREEITEM RootNode = nullptr;       // the open album's node
+  TBookShape* CurrentBook = nullptr;  // the selected book
+  HTREEITEM ShownNode = nullptr;      // the folder node whose files the list shows
+  bool ShowRemarks = true;
+  int HoverIndex = -1;
+  int SortKind = 0;
+
+  // Controls, by their designer names.
+  win::Control CoolBar1;
+  win::ToolBar ToolBar1, ToolBar2;
+  win::Control StatusBar1;
+  win::Panel Panel1, Panel2;
+  win::ScrollBox StageItem;
+  win::PaintBox PaintBox1;
+  win::Bitmap Image2;  // the shelf tile picture (never shown itself)
+  win::Splitter Splitter1, Splitter2;
+  win::Control TreeView1;
+  TListBoxWidth ListBox1;
+
+  // Menus: the main menu's "ウインドウ(&W)", the book's and the list's context menus.
+  HMENU MainMenu() const { return GetMenu(hwnd_); }
+  HMENU WindowMenu() const;
+  HMENU BookMenu() const { return bookMenu_; }
+  HMENU PopupMenu2() const { return popupMenu2_; }
+  // The command id of a menu item by designer name ("N13"), 0 when there is none.
+  static int CommandOf(std::string_view name);
+  // Checks a menu item; a radio item takes the check from the others of its group.
+  void CheckMenuItem(int command, bool checked = true);
+  bool MenuItemChecked(int command) const;
+  void EnableMenuItem(int command, bool enabled);
+  bool MenuItemEnabled(int command) const;
+
+  // Command enabling: every change goes through here and is applied to the menu items and
+  // the tool buttons together.
+  const app::ActionStates& ActionStates() const { return actions_; }
+  bool ActionEnabled(app::ActionId id) const { return actions_[id]; }
+  void SetActionEnabled(app::ActionId id, bool enabled);
+  void SelectionChanged(app::SelectionEvent event, bool albumHasFolders = false);
+
+  // Runs a command as a menu item, tool button or shortcut does (nothing when disabled).
+  void ExecuteCommand(int command);
+  // The shortcuts of the actions, for the message loop.
+  HACCEL Accelerators() const { return accel_; }
+
+  // The library.
+  bool LoadAlbumLibrary();
+  void SaveAlbumLibrary();
+  // Appends a book at the next shelf place, on the shelf's scroll box.
+  TBookShape& CreateBook();
+  // The paint area's width (it carries the shelf picture under the books).
+  void SetPaintAreaWidth(int width);
+
+  // Handlers, named after the window's events.
+  void FormCreate();
+  bool FormClose();  // false: the close is abandoned and the window stays
+  void FormDestroy();
+  void StageItemResize();
+  void PaintBox1Paint(win::Canvas& canvas);
+  void BookShape1Click(win::GraphicControl& sender);
+  void BookShape1MouseUp(win::GraphicControl& sender, int button, int x, int y);
+  void ExitActionExecute();
+  void CloseShownFolder();
+  void UpdateItemSize();
+  void MakeShelfStrip();
+
+  // The window menu: one entry per open viewer, found by its command id.
+  int AddWindowMenuItem(const std::string& caption, win::Bitmap glyph = {});
+  void WindowMenuItemClick(int command);
+  void RemoveWindowMenuItem(int command);
+
+  // The text of a status bar panel.
+  std::string StatusText(int panel) const;
+  void SetStatusText(int panel, const std::string& text);
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  void CreateControls();
+  void CreateMenus();
+  void UpdateActions();
+  void LayoutControls();
+  void LayoutPanel1();
+  void LayoutPanel2();
+  void ShowLongHint(int command);
+  bool OnNotify(NMHDR* hdr, LRESULT& result);
+
+  std::string libraryPath_;
+  bool libraryNotWhole_ = false;  // the file was not read whole: keep it aside before saving
+  bool created_ = false;
+  app::ActionStates actions_;
+  win::Font font_;
+  win::ImageList actionImages_, treeImages_;
+  win::Menu bookMenu_, popupMenu2_;
+  win::Handle<HACCEL, DestroyAcceleratorTable> accel_;
+  std::map<int, win::Bitmap> windowEntries_;  // window menu entries and their glyphs
+  std::wstring tipText_;                      // a tool tip's text lives until the next one
+  int panel1Width_;
+  int treeHeight_;
+};

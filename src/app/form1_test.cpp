@@ -1,0 +1,446 @@
+// The main window under Wine: its menus, commands and their enabling, the album library
+// loaded at creation and saved at close, and the layout.
+#include "app/form1.h"
+
+#include <gtest/gtest.h>
+
+#include "album/album_file.h"
+#include "app/main_layout.h"
+#include "app/test_files.h"
+#include "win/app.h"
+#include "win/test_dialogs.h"
+#include "win/text.h"
+
+using app::ActionId;
+using testing_files::TempFolder;
+
+namespace {
+
+// A menu as text: items separated by "|", sub-menus in brackets. Marks before a caption:
+// "o" radio item, "*" checked, "!" default, "~" disabled.
+std::string DumpMenu(HMENU menu) {
+  std::string out;
+  int n = GetMenuItemCount(menu);
+  for (int i = 0; i < n; ++i) {
+    wchar_t text[256] = {};
+    MENUITEMINFOW mii{};
+    mii.cbSize = sizeof(mii);
+    mii.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_STRING | MIIM_SUBMENU;
+    mii.dwTypeData = text;
+    mii.cch = 256;
+    GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &mii);
+    if (i) out += "|";
+    if (mii.fType & MFT_SEPARATOR) {
+      out += "-";
+      continue;
+    }
+    if (mii.fType & MFT_RADIOCHECK) out += "o";
+    if (mii.fState & MFS_CHECKED) out += "*";
+    if (mii.fState & MFS_DEFAULT) out += "!";
+    if (mii.fState & MFS_DISABLED) out += "~";
+    out += win::Narrow(text);
+    if (mii.hSubMenu) out += "[" + DumpMenu(mii.hSubMenu) + "]";
+  }
+  return out;
+}
+
+bool ButtonEnabled(TForm1& f, int command) {
+  return f.ToolBar1.ButtonEnabled(command) || f.ToolBar2.ButtonEnabled(command);
+}
+
+// Menu item and tool button agree with the action's state.
+void ExpectActionShown(TForm1& f, ActionId id) {
+  const app::ActionDef& a = app::ActionOf(id);
+  bool on = f.ActionEnabled(id);
+  EXPECT_EQ(f.MenuItemEnabled(a.Command), on) << a.Name;
+  EXPECT_EQ(ButtonEnabled(f, a.Command), on) << a.Name;
+}
+
+std::vector<std::uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+
+std::vector<std::uint8_t> EmptyLibrary() {
+  auto b = Bytes(kAlbumMagic);
+  for (std::uint8_t x : {0x1E, 0, 0, 0, 0, 0, 0, 0}) b.push_back(x);
+  return b;
+}
+
+// Three albums; the second holds two folders, one of them twice.
+std::vector<std::uint8_t> ThreeAlbums() {
+  TFolderList none, two;
+  two.push_back({"C:\\写真\\表", std::make_unique<TFolderRecord>(TFolderRecord{5, {"memo"}, 1})});
+  two.push_back({"C:\\写真\\表", std::make_unique<TFolderRecord>()});
+  std::vector<AlbumRef> albums = {
+      AlbumRef{"旅行", 0x0000FF, "ＭＳ 明朝", 0xFFFFFF, none},
+      AlbumRef{"家族", 0xFF0000, "ＭＳ Ｐゴシック", 0x00FFFF, two},
+      AlbumRef{"ソ能表", 0x00FF00, "ＭＳ ゴシック", 0, none},
+  };
+  return WriteAlbumLibrary(albums);
+}
+
+class FormLibrary : public testing::Test {
+ protected:
+  TempFolder dir;
+  std::string lib = dir.File("Quiran.Alb");
+  win::ScriptedDialogs dialogs;
+};
+
+}  // namespace
+
+TEST(FormMenus, MenusHoldEveryItemWithExactCaptionsChecksAndDefaults) {
+  TForm1 f(TempFolder().File("none.Alb"));
+  EXPECT_EQ(DumpMenu(f.MainMenu()),
+            "アルバム(&A)[新規アルバム\tCtrl+N|~アルバムの削除\tCtrl+Del|-|~印刷・・・|-|終了(&X)]"
+            "|フォルダー(&F)[~フォルダーの追加|~フォルダーの削除]"
+            "|設定(&T)[Susie Plugin の設定|ファイルのソート[o名前順|o拡張子別|oファイルサイズ順|o日付順|-|o*無し]]"
+            "|ウインドウ(&W)[]|その他[Susie Plugin 情報]");
+  EXPECT_EQ(DumpMenu(f.BookMenu()), "アルバムのプロパティ");
+  EXPECT_EQ(DumpMenu(f.PopupMenu2()),
+            "!表示…|コメント編集…|-|サムネイル作成|全ファイルサムネイル作成|-"
+            "|サムネイルサイズ変更[o極小|o小|o*中|o大|o極大]|*備考欄の表示|~備考ウィンドウの表示");
+  EXPECT_EQ(GetMenuDefaultItem(f.PopupMenu2(), FALSE, 0), static_cast<UINT>(app::cmd::View1));
+  EXPECT_EQ(f.WindowMenu(), GetSubMenu(f.MainMenu(), 3));
+
+  // Tags travel with the items: the sort kinds 1..4 and 0, the sizes 1..5.
+  MENUITEMINFOW mii{};
+  mii.cbSize = sizeof(mii);
+  mii.fMask = MIIM_DATA;
+  GetMenuItemInfoW(f.MainMenu(), static_cast<UINT>(TForm1::CommandOf("SortByDate1")), FALSE, &mii);
+  EXPECT_EQ(mii.dwItemData, 4u);
+  GetMenuItemInfoW(f.PopupMenu2(), static_cast<UINT>(TForm1::CommandOf("N15")), FALSE, &mii);
+  EXPECT_EQ(mii.dwItemData, 5u);
+
+  // A radio item takes the check from the rest of its group only.
+  f.CheckMenuItem(TForm1::CommandOf("SortByName1"));
+  EXPECT_TRUE(f.MenuItemChecked(app::cmd::SortByName1));
+  EXPECT_FALSE(f.MenuItemChecked(app::cmd::N26));
+  f.CheckMenuItem(app::cmd::N11);
+  EXPECT_FALSE(f.MenuItemChecked(app::cmd::N13));
+  EXPECT_TRUE(f.MenuItemChecked(app::cmd::SortByName1));
+  EXPECT_TRUE(f.MenuItemChecked(app::cmd::N20));
+  EXPECT_EQ(TForm1::CommandOf("nothing"), 0);
+}
+
+TEST(FormActions, StartStatesShortcutsAndToolButtons) {
+  TForm1 f(TempFolder().File("none.Alb"));
+  for (const app::ActionDef& a : app::Actions()) {
+    EXPECT_EQ(f.ActionEnabled(a.Id), a.EnabledAtStart) << a.Name;
+    if (a.Id != ActionId::AddPictAction && a.Id != ActionId::DelPictAction) ExpectActionShown(f, a.Id);
+    EXPECT_EQ(ButtonEnabled(f, a.Command), a.EnabledAtStart) << a.Name;
+  }
+  EXPECT_EQ(SendMessageW(f.ToolBar1.Handle(), TB_BUTTONCOUNT, 0, 0), 6);
+  EXPECT_EQ(SendMessageW(f.ToolBar2.Handle(), TB_BUTTONCOUNT, 0, 0), 5);
+  TBBUTTON sep{};
+  SendMessageW(f.ToolBar1.Handle(), TB_GETBUTTON, 4, reinterpret_cast<LPARAM>(&sep));
+  EXPECT_TRUE(sep.fsStyle & BTNS_SEP);
+  EXPECT_EQ(sep.iBitmap, 16);
+  RECT button{};
+  SendMessageW(f.ToolBar1.Handle(), TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&button));
+  EXPECT_EQ(button.right - button.left, 32);
+  EXPECT_EQ(button.bottom - button.top, 32);
+  EXPECT_EQ(f.ToolBar2.OnGetTip(app::cmd::AddFolderAction), "フォルダー追加");
+  EXPECT_EQ(f.ToolBar2.OnGetTip(app::cmd::AddPictAction), "");
+
+  ACCEL keys[8] = {};
+  int n = CopyAcceleratorTableW(f.Accelerators(), keys, 8);
+  ASSERT_EQ(n, 2);
+  EXPECT_EQ(keys[0].key, 'N');
+  EXPECT_EQ(keys[0].cmd, app::cmd::NewAlbum);
+  EXPECT_EQ(keys[1].key, VK_DELETE);
+  EXPECT_EQ(keys[1].cmd, app::cmd::DelAlbum);
+  EXPECT_TRUE(keys[1].fVirt & FCONTROL);
+}
+
+TEST(FormActions, EnablingReachesMenuItemsAndToolButtonsTogether) {
+  TForm1 f(TempFolder().File("none.Alb"));
+  auto shown = [&] {
+    for (ActionId id : {ActionId::DelAlbum, ActionId::AddFolderAction, ActionId::DelFolderAction, ActionId::PrintAction})
+      ExpectActionShown(f, id);
+  };
+  f.SelectionChanged(app::SelectionEvent::BookClicked);
+  EXPECT_TRUE(f.ActionEnabled(ActionId::DelAlbum));
+  EXPECT_TRUE(f.ActionEnabled(ActionId::AddFolderAction));
+  shown();
+  f.SelectionChanged(app::SelectionEvent::FolderShown);
+  EXPECT_TRUE(f.ActionEnabled(ActionId::PrintAction));
+  shown();
+  f.CloseShownFolder();  // the shown folder is closed: no folder to delete or print
+  EXPECT_FALSE(f.ActionEnabled(ActionId::DelFolderAction));
+  EXPECT_FALSE(f.ActionEnabled(ActionId::PrintAction));
+  shown();
+  f.SetActionEnabled(ActionId::DelAlbum, false);
+  shown();
+  f.SelectionChanged(app::SelectionEvent::EmptyShelfClicked);
+  EXPECT_EQ(f.ActionStates(), app::StartStates());
+  shown();
+}
+
+TEST(FormActions, LongHintShowsInTheStatusBarForMenuItemsAndToolButtons) {
+  TForm1 f(TempFolder().File("none.Alb"));
+  SendMessageW(f.Handle(), WM_MENUSELECT, MAKEWPARAM(app::cmd::ExitAction, MF_HILITE),
+               reinterpret_cast<LPARAM>(f.MainMenu()));
+  EXPECT_EQ(f.StatusText(0), "アプリケーションを終了する。");
+  SendMessageW(f.Handle(), WM_MENUSELECT, MAKEWPARAM(app::cmd::SusiePlugin1, MF_HILITE),
+               reinterpret_cast<LPARAM>(f.MainMenu()));
+  EXPECT_EQ(f.StatusText(0), "");
+  SendMessageW(f.Handle(), WM_MENUSELECT, MAKEWPARAM(app::cmd::NewAlbum, MF_HILITE),
+               reinterpret_cast<LPARAM>(f.MainMenu()));
+  SendMessageW(f.Handle(), WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);  // the menu closed
+  EXPECT_EQ(f.StatusText(0), "");
+
+  NMTBHOTITEM hot{};
+  hot.hdr = {f.ToolBar1.Handle(), static_cast<UINT_PTR>(f.ToolBar1.Id()), static_cast<UINT>(TBN_HOTITEMCHANGE)};
+  hot.idNew = app::cmd::PrintAction;
+  hot.dwFlags = HICF_MOUSE | HICF_ENTERING;
+  SendMessageW(f.Handle(), WM_NOTIFY, hot.hdr.idFrom, reinterpret_cast<LPARAM>(&hot));
+  EXPECT_EQ(f.StatusText(0), "プリンターにサムネイル画像を印刷する。");
+  hot.dwFlags = HICF_MOUSE | HICF_LEAVING;
+  SendMessageW(f.Handle(), WM_NOTIFY, hot.hdr.idFrom, reinterpret_cast<LPARAM>(&hot));
+  EXPECT_EQ(f.StatusText(0), "");
+}
+
+TEST(FormLayout, DesignSizesAndPanes) {
+  TForm1 f(TempFolder().File("none.Alb"));
+  RECT c = f.ClientRect();
+  EXPECT_EQ(c.right, 752);
+  EXPECT_EQ(c.bottom, 539);
+  EXPECT_EQ(f.Text(), "Quiran？");
+  RECT cool = f.CoolBar1.Bounds(), p1 = f.Panel1.Bounds(), s1 = f.Splitter1.Bounds(), p2 = f.Panel2.Bounds(),
+       sb = f.StatusBar1.Bounds();
+  EXPECT_GE(cool.bottom, 32);
+  EXPECT_LE(cool.bottom, 40);
+  EXPECT_EQ(p1.left, 0);
+  EXPECT_EQ(p1.top, cool.bottom);
+  EXPECT_EQ(p1.right, 164);
+  EXPECT_EQ(p1.bottom, sb.top);
+  EXPECT_EQ(s1.left, 164);
+  EXPECT_EQ(s1.right, 168);
+  EXPECT_EQ(p2.left, 168);
+  EXPECT_EQ(p2.right, 752);
+  EXPECT_EQ(sb.bottom, 539);
+  int edges[3] = {};
+  ASSERT_EQ(SendMessageW(f.StatusBar1.Handle(), SB_GETPARTS, 3, reinterpret_cast<LPARAM>(edges)), 3);
+  EXPECT_EQ(edges[0], 150);
+  EXPECT_EQ(edges[1], 350);
+  EXPECT_EQ(edges[2], -1);  // the last panel takes the rest of the bar
+
+  RECT stage = f.StageItem.Bounds();
+  EXPECT_EQ(stage.bottom - stage.top, 320);
+  EXPECT_EQ(stage.left, 2);  // inside Panel1's bevel and border
+  EXPECT_EQ(GetWindowLongW(f.StageItem.Handle(), GWL_STYLE) & WS_VSCROLL, 0);
+  // The paint area was narrower than the scroll box: it became the box's width plus 5.
+  EXPECT_EQ(f.PaintBox1.Width(), stage.right - stage.left + 5);
+  EXPECT_EQ(f.PaintBox1.Height(), 300);
+  EXPECT_EQ(f.ShelfStripSize.cx, 496);
+  EXPECT_EQ(f.ShelfStripSize.cy, 300);
+  RECT tree = f.TreeView1.Bounds();
+  EXPECT_EQ(tree.bottom - tree.top, 79);
+  EXPECT_EQ(tree.left, 3);  // inside Panel2's bevel and border
+  EXPECT_EQ(SendMessageW(f.TreeView1.Handle(), TVM_GETINDENT, 0, 0), 27);
+  EXPECT_EQ(GetWindowLongW(f.TreeView1.Handle(), GWL_STYLE) & TVS_EDITLABELS, 0);
+  RECT list = f.ListBox1.Bounds();
+  EXPECT_EQ(list.top, tree.bottom + 4);
+  EXPECT_EQ(list.bottom, p2.bottom - p2.top - 3);
+  EXPECT_EQ(f.ListBox1.ItemWidth(), 222);
+  EXPECT_EQ(f.ListBox1.ItemHeight(), 77);
+  EXPECT_EQ(f.ThumbSize, 3);
+  EXPECT_TRUE(f.ShowRemarks);
+  EXPECT_EQ(f.HoverIndex, -1);
+  EXPECT_EQ(f.SortKind, 0);
+  EXPECT_GT(f.ColorDepth, 8);
+  LOGFONTW lf{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(f.ListBox1.Handle(), WM_GETFONT, 0, 0)), sizeof(lf), &lf);
+  EXPECT_EQ(lf.lfHeight, -12);
+  EXPECT_EQ(lf.lfCharSet, SHIFTJIS_CHARSET);
+  EXPECT_EQ(win::Narrow(lf.lfFaceName), "ＭＳ Ｐゴシック");
+}
+
+TEST(FormLayout, SplittersResizeTheirPanesWithinTheMinimum) {
+  TForm1 f(TempFolder().File("none.Alb"));
+  f.Splitter1.SetSize(300);
+  EXPECT_EQ(f.Panel1.Bounds().right, 300);
+  EXPECT_EQ(f.Panel2.Bounds().left, 304);
+  f.Splitter1.SetSize(20);
+  EXPECT_EQ(f.Panel1.Bounds().right, 150);
+  f.Splitter1.SetSize(740);
+  EXPECT_EQ(f.Panel2.Bounds().left, 752 - 150);
+  f.Splitter2.SetSize(200);
+  EXPECT_EQ(f.TreeView1.Bounds().bottom - f.TreeView1.Bounds().top, 200);
+  EXPECT_EQ(f.ListBox1.Bounds().top, f.TreeView1.Bounds().bottom + 4);
+  // Dragging with the mouse: the pane follows the cursor.
+  f.Splitter1.SetSize(164);
+  SetCursorPos(400, 300);
+  SendMessageW(f.Splitter1.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(1, 10));
+  SetCursorPos(450, 300);
+  SendMessageW(f.Splitter1.Handle(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(51, 10));
+  SendMessageW(f.Splitter1.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(51, 10));
+  EXPECT_EQ(f.Panel1.Bounds().right, 214);
+  // Growing the window keeps the shelf's width; the right pane takes the rest.
+  RECT w{};
+  GetWindowRect(f.Handle(), &w);
+  SetWindowPos(f.Handle(), nullptr, 0, 0, w.right - w.left + 100, w.bottom - w.top, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_EQ(f.Panel1.Bounds().right, 214);
+  EXPECT_EQ(f.Panel2.Bounds().right, 852);
+}
+
+TEST(FormLayout, ShelfPaintsTheStripAcrossThePaintArea) {
+  TForm1 f(TempFolder().File("none.Alb"));
+  f.SetPaintAreaWidth(1000);
+  win::MemoryBitmap bmp(1000, 300);
+  win::Canvas canvas(bmp.Dc());
+  f.PaintBox1Paint(canvas);
+  win::MemoryBitmap tile(124, 124);
+  HDC src = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(src, f.Image2);
+  BitBlt(tile.Dc(), 0, 0, 124, 124, src, 0, 0, SRCCOPY);
+  SelectObject(src, old);
+  DeleteDC(src);
+  for (int x : {0, 123, 124, 495, 496, 620, 999})
+    for (int y : {0, 123, 124, 299}) EXPECT_EQ(bmp.Pixel(x, y), tile.Pixel(x % 124, y % 124)) << x << "," << y;
+  // Light wood: every channel of the tile is bright.
+  std::uint32_t p = tile.Pixel(60, 60);
+  EXPECT_GT(p & 0xFF, 150u);
+  EXPECT_GT((p >> 16) & 0xFF, 80u);
+}
+
+TEST_F(FormLibrary, FirstStartWithoutLibraryWritesThe28ByteLibraryAtClose) {
+  {
+    TForm1 f(lib);
+    EXPECT_TRUE(f.Books.empty());
+    EXPECT_TRUE(dialogs.messages.empty());
+    f.ExecuteCommand(app::cmd::ExitAction);
+    EXPECT_FALSE(IsWindow(f.Handle()) && f.Handle());
+  }
+  EXPECT_EQ(TempFolder::Read(lib), EmptyLibrary());
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"Quiran.Alb"});  // no temporary file left behind
+}
+
+TEST_F(FormLibrary, ThreeAlbumsAreLoadedAtStartAndSavedBackUnchanged) {
+  TempFolder::Write(lib, ThreeAlbums());
+  {
+    TForm1 f(lib);
+    ASSERT_EQ(f.Books.size(), 3u);
+    const int lefts[] = {0, 52, 104};
+    for (int i = 0; i < 3; ++i) {
+      const TBookShape& b = *f.Books[static_cast<std::size_t>(i)];
+      EXPECT_EQ(b.Left(), lefts[i]);
+      EXPECT_EQ(b.Top(), 0);
+      EXPECT_EQ(b.Width(), 50);
+      EXPECT_EQ(b.Height(), 280);
+      EXPECT_EQ(b.Tag(), i + 1);
+      EXPECT_EQ(b.Parent(), &f.StageItem);
+      EXPECT_TRUE(b.Font().Bold);
+      EXPECT_EQ(b.Font().Points(), 14);
+    }
+    EXPECT_EQ(f.PaintBox1.Width(), 256);
+    EXPECT_EQ(f.Books[0]->Caption(), "旅行");
+    EXPECT_EQ(f.Books[0]->Color(), 0x0000FFu);
+    EXPECT_EQ(f.Books[0]->Font().Name, "ＭＳ 明朝");
+    EXPECT_EQ(f.Books[0]->Font().Color, 0xFFFFFFu);
+    ASSERT_EQ(f.Books[1]->Data().size(), 2u);
+    EXPECT_EQ(f.Books[1]->Data()[0].Path, "C:\\写真\\表");
+    EXPECT_EQ(f.Books[1]->Data()[0].Record->Kind, 1);
+    EXPECT_EQ(f.Books[2]->Caption(), "ソ能表");
+    // The books are on the shelf: a click on the second reaches its handler's sender.
+    EXPECT_EQ(f.StageItem.GraphicAt({60, 100}), f.Books[1].get());
+    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(f.Handle());
+    EXPECT_TRUE(f.Books[1]->Data().empty());  // the records were freed after saving
+  }
+  EXPECT_EQ(TempFolder::Read(lib), ThreeAlbums());
+}
+
+TEST_F(FormLibrary, UnwritableLibraryKeepsTheWindowOpenWithTheLibraryInMemory) {
+  CreateDirectoryW(win::Wide(lib).c_str(), nullptr);  // a folder where the file should be
+  TForm1 f(lib);
+  EXPECT_TRUE(dialogs.messages.empty());  // a folder is no library file: the shelf starts empty
+  TBookShape& book = f.CreateBook();
+  book.SetCaption("旅行");
+  book.Data().push_back({"C:\\写真", std::make_unique<TFolderRecord>()});
+  SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  ASSERT_TRUE(f.Handle());
+  EXPECT_TRUE(IsWindow(f.Handle()));
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, "ファイル " + lib + " を作成できません");
+  EXPECT_EQ(dialogs.messages[0].caption, "Quiran");
+  ASSERT_EQ(f.Books.size(), 1u);
+  EXPECT_EQ(f.Books[0]->Data().size(), 1u);
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"Quiran.Alb"});  // the temporary file was removed
+
+  // The user removes the obstacle and closes again: now the library is written.
+  RemoveDirectoryW(win::Wide(lib).c_str());
+  f.ExecuteCommand(app::cmd::ExitAction);
+  EXPECT_FALSE(f.Handle());
+  EXPECT_EQ(TempFolder::Read(lib).size(), 28u + 524u + 268u);
+}
+
+TEST_F(FormLibrary, DamagedLibraryIsKeptAsideAndNothingIsLost) {
+  std::vector<std::uint8_t> damaged = ThreeAlbums();
+  damaged.resize(damaged.size() - 100);  // the third album is cut short
+  TempFolder::Write(lib, damaged);
+  TempFolder::Write(lib + ".bad", Bytes("an older damaged file"));
+  {
+    TForm1 f(lib);
+    ASSERT_EQ(f.Books.size(), 2u);  // the albums read whole
+    EXPECT_EQ(f.Books[1]->Data().size(), 2u);
+    EXPECT_TRUE(dialogs.messages.empty());
+    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(f.Handle());
+  }
+  EXPECT_EQ(TempFolder::Read(lib + ".bad"), damaged);
+  EXPECT_EQ(TempFolder::Read(lib).size(), 28u + 2 * 524u + 268u + 256u + 268u);
+
+  // A file that is no library at all is kept aside the same way, without a message.
+  TempFolder::Write(lib, Bytes("not an album library at all"));
+  {
+    TForm1 f(lib);
+    EXPECT_TRUE(f.Books.empty());
+    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  }
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(TempFolder::Read(lib + ".bad"), Bytes("not an album library at all"));
+  EXPECT_EQ(TempFolder::Read(lib), EmptyLibrary());
+}
+
+TEST_F(FormLibrary, LibraryThatCannotBeOpenedIsReportedAndKeptAside) {
+  std::vector<std::uint8_t> original = ThreeAlbums();
+  TempFolder::Write(lib, original);
+  HANDLE lock = CreateFileW(win::Wide(lib).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  TForm1 f(lib);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, "ファイル " + lib + " は開けません");
+  EXPECT_TRUE(f.Books.empty());
+  EXPECT_TRUE(f.ShelfStrip);  // the steps before the failure were done
+  // Still locked at close: it cannot be put aside, so nothing is written and the window stays.
+  SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_TRUE(f.Handle());
+  EXPECT_EQ(dialogs.messages.size(), 2u);
+  CloseHandle(lock);
+  SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(f.Handle());
+  EXPECT_EQ(TempFolder::Read(lib + ".bad"), original);
+  EXPECT_EQ(TempFolder::Read(lib), EmptyLibrary());
+}
+
+TEST(FormWindowMenu, EntriesBringUpEveryWindowWithTheirCaption) {
+  TForm1 f(TempFolder().File("none.Alb"));
+  std::wstring caption = L"C:\\写真\\表.jpg";
+  HWND a = CreateWindowExW(0, L"STATIC", caption.c_str(), WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+  HWND b = CreateWindowExW(0, L"STATIC", caption.c_str(), WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr, nullptr, nullptr);
+  HWND other = CreateWindowExW(0, L"STATIC", L"C:\\写真\\表.JPG", WS_OVERLAPPED, 0, 0, 50, 50, nullptr, nullptr,
+                               nullptr, nullptr);
+  int first = f.AddWindowMenuItem(win::Narrow(caption));
+  int second = f.AddWindowMenuItem(win::Narrow(caption));
+  EXPECT_NE(first, second);
+  EXPECT_EQ(GetMenuItemCount(f.WindowMenu()), 2);
+  f.ExecuteCommand(second);  // as choosing the entry does
+  EXPECT_TRUE(IsWindowVisible(a));
+  EXPECT_TRUE(IsWindowVisible(b));
+  EXPECT_FALSE(IsWindowVisible(other));  // the caption must match exactly
+  f.RemoveWindowMenuItem(first);
+  EXPECT_EQ(GetMenuItemCount(f.WindowMenu()), 1);
+  EXPECT_EQ(f.AddWindowMenuItem("x"), first);  // a freed id is used again
+  DestroyWindow(a);
+  DestroyWindow(b);
+  DestroyWindow(other);
+}

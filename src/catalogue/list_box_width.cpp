@@ -1,0 +1,51 @@
+#include "catalogue/list_box_width.h"
+
+void TListBoxWidth::Create(HWND parent, int id, int x, int y, int w, int h) {
+  CreateControl(L"LISTBOX", parent, id,
+                WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | LBS_MULTICOLUMN | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
+                    LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                WS_EX_CLIENTEDGE, x, y, w, h);
+  UpdateColumnWidth();
+}
+
+void TListBoxWidth::SetItemWidth(int width) {
+  itemWidth_ = width;
+  UpdateColumnWidth();
+}
+
+int TListBoxWidth::ItemHeight() const {
+  return static_cast<int>(SendMessageW(hwnd_, LB_GETITEMHEIGHT, 0, 0));
+}
+
+void TListBoxWidth::SetItemHeight(int height) {
+  // WM_MEASUREITEM came before this object was linked, so the fixed height is set here.
+  SendMessageW(hwnd_, LB_SETITEMHEIGHT, 0, MAKELPARAM(height, 0));
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void TListBoxWidth::UpdateColumnWidth() {
+  if (!hwnd_ || itemWidth_ <= 0) return;
+  RECT r{};
+  GetWindowRect(hwnd_, &r);
+  if (r.right - r.left > 0) SendMessageW(hwnd_, LB_SETCOLUMNWIDTH, itemWidth_, 0);
+}
+
+bool TListBoxWidth::OnReflect(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
+  if (msg != WM_DRAWITEM) return false;
+  const auto& dis = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+  if (OnDrawItem) {
+    OnDrawItem(dis);
+  } else {
+    HBRUSH brush = reinterpret_cast<HBRUSH>(
+        SendMessageW(GetParent(hwnd_), WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dis.hDC), reinterpret_cast<LPARAM>(hwnd_)));
+    FillRect(dis.hDC, &dis.rcItem, brush ? brush : GetSysColorBrush(COLOR_WINDOW));
+  }
+  result = TRUE;
+  return true;
+}
+
+LRESULT TListBoxWidth::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  LRESULT r = Control::HandleMessage(msg, wp, lp);
+  if (msg == WM_SIZE) UpdateColumnWidth();
+  return r;
+}

@@ -1,0 +1,33 @@
+// The thumbnail list's control: the platform's list box in multi-column mode, owner-drawn
+// with items of one fixed size. Columns are ItemWidth wide; the list fills a column from top
+// to bottom, then the next one to the right, and scrolls sideways.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+
+#include "win/window.h"
+
+class TListBoxWidth : public win::Control {
+ public:
+  void Create(HWND parent, int id, int x, int y, int w, int h);
+
+  int ItemWidth() const { return itemWidth_; }
+  // Stores the width and hands it to the list as its column width.
+  void SetItemWidth(int width);
+  int ItemHeight() const;
+  void SetItemHeight(int height);
+  // Gives the list ItemWidth as its column width, once both it and the control have a width.
+  void UpdateColumnWidth();
+
+  // Draws one item; without it an item is only filled with the list's colour.
+  std::function<void(const DRAWITEMSTRUCT&)> OnDrawItem;
+
+  bool OnReflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  int itemWidth_ = 200;
+};
