@@ -250,14 +250,19 @@ void TSPIBitmap::LoadDIB(const void* bitmapInfo, std::size_t infoSize, const voi
 // ---- picture-file test, start-up and exit ----
 
 bool IsPictureFile(const std::string& name) {
-  std::vector<std::string> firstFilters;
-  if (TSPIs* spis = CurrentSPIs()) {
-    for (int i = 0; i < spis->Count(); ++i) {
-      const auto& filters = spis->Items(i)->Filters();
-      if (!filters.empty()) firstFilters.push_back(win::UpperJa(filters[0]));
-    }
+  // A folder scan asks this for thousands of names: the upper-cased first filters are made
+  // again only when the plug-ins' first filters change.
+  static std::vector<std::string> cachedFor, upperFilters;
+  std::vector<std::string> now;
+  if (TSPIs* spis = CurrentSPIs())
+    for (int i = 0; i < spis->Count(); ++i)
+      if (!spis->Items(i)->Filters().empty()) now.push_back(spis->Items(i)->Filters()[0]);
+  if (now != cachedFor) {
+    upperFilters.clear();
+    for (const std::string& f : now) upperFilters.push_back(win::UpperJa(f));
+    cachedFor = std::move(now);
   }
-  return IsPictureNameUpper(win::UpperJa(name), firstFilters);
+  return IsPictureNameUpper(win::UpperJa(name), upperFilters);
 }
 
 void InitPictureFormats() {
