@@ -24,7 +24,11 @@ std::string HexCode(unsigned long code) {
 
 TSPI::TSPI(const std::string& fileName) {
   // 1. Load the library by the name passed in.
+  // A library that needs a missing DLL must fail quietly, not stop start-up with a dialog.
+  DWORD oldMode = 0;
+  SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
   handle_.Reset(LoadLibraryW(win::Wide(fileName).c_str()));
+  SetThreadErrorMode(oldMode, nullptr);
   if (!handle_) throw ESPIFOpenErrorSPI(Format("%s:Susie Pluginがロードできませんでした", {fileName}));
   // 2. The module's path as the system reports it (256-byte buffer announced as 255).
   wchar_t path[256] = {};
