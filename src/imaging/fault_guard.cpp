@@ -104,7 +104,14 @@ __attribute__((noinline)) bool Call(void (*fn)(void*), void* context, unsigned l
   }
   TlsSetValue(Slot(), &g);
   g.armed = true;
-  fn(context);
+  try {
+    fn(context);
+  } catch (...) {
+    // A C++ exception from our own code leaves the guard, which must not outlive its frame.
+    g.armed = false;
+    TlsSetValue(Slot(), g.outer);
+    throw;
+  }
   g.armed = false;
   TlsSetValue(Slot(), g.outer);
   // Plug-ins built with other compilers may change the FPU's exception masks or rounding.
