@@ -19,6 +19,16 @@ struct Guard {
   alignas(16) unsigned char stack[1024];  // where the recovery routine runs
 };
 
+#ifndef _WIN64
+// The head of the i686 SEH chain, at fs:[0] (read directly: the intrinsics warn falsely).
+void* SehHead() {
+  void* p;
+  asm volatile("movl %%fs:0, %0" : "=r"(p));
+  return p;
+}
+void SetSehHead(void* p) { asm volatile("movl %0, %%fs:0" : : "r"(p) : "memory"); }
+#endif
+
 DWORD Slot() {
   static DWORD slot = TlsAlloc();
   return slot;
@@ -45,7 +55,7 @@ bool IsHardwareFault(DWORD code) {
 [[noreturn]] __attribute__((used, noinline)) void Recover(Guard* g) {
 #ifndef _WIN64
   // Frames the foreign code registered on the abandoned stack must leave the SEH chain.
-  reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList = static_cast<EXCEPTION_REGISTRATION_RECORD*>(g->exceptionList);
+  SetSehHead(g->exceptionList);
 #endif
   __builtin_longjmp(g->jump, 1);
 }
@@ -88,7 +98,7 @@ __attribute__((noinline)) bool Call(void (*fn)(void*), void* context, unsigned l
   g.code = 0;
   g.armed = false;
 #ifndef _WIN64
-  g.exceptionList = reinterpret_cast<NT_TIB*>(NtCurrentTeb())->ExceptionList;
+  g.exceptionList = SehHead();
 #else
   g.exceptionList = nullptr;
 #endif
