@@ -10,6 +10,7 @@
 #include "win/app.h"
 #include "win/error.h"
 #include "win/file_io.h"
+#include "win/sjis.h"
 #include "win/text.h"
 
 using app::ActionId;
@@ -36,6 +37,11 @@ struct CommandHandler {
 };
 const CommandHandler kCommandHandlers[] = {
     {app::cmd::ExitAction, &TForm1::ExitActionExecute},
+    {app::cmd::NewAlbum, &TForm1::NewAlbumExecute},
+    {app::cmd::DelAlbum, &TForm1::DelAlbumExecute},
+    {app::cmd::AddFolderAction, &TForm1::AddFolderActionExecute},
+    {app::cmd::DelFolderAction, &TForm1::DelFolderActionExecute},
+    {app::cmd::N5, &TForm1::N5Click},
 };
 
 // A memory DC that is deleted with its scope.
@@ -505,7 +511,180 @@ void TForm1::StageItemResize() {
   if (width != PaintBox1.Width()) SetPaintAreaWidth(width);
 }
 
-void TForm1::BookShape1Click(win::GraphicControl& sender) { (void)sender; }
+namespace {
+constexpr char kDeleteTitle[] = "削除の確認";
+constexpr UINT kDeleteFlags = MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2;
+constexpr char kDeleteNote[] = "\r\n（実際のフォルダーは削除されません。）\r\nよろしいですか？";
+
+HTREEITEM AddNode(HWND tree, HTREEITEM parent, const std::string& text, int image, int selectedImage,
+                  TFolderRecord* record) {
+  std::wstring w = win::Wide(text);
+  TVINSERTSTRUCTW ins{};
+  ins.hParent = parent;
+  ins.hInsertAfter = TVI_LAST;
+  ins.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+  ins.item.pszText = w.data();
+  ins.item.iImage = image;
+  ins.item.iSelectedImage = selectedImage;
+  ins.item.lParam = reinterpret_cast<LPARAM>(record);
+  auto node = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&ins)));
+  if (!node) throw Exception("フォルダーツリーに項目を追加できません");
+  return node;
+}
+
+std::string NodeText(HWND tree, HTREEITEM node) {
+  wchar_t text[1024] = {};
+  TVITEMW item{};
+  item.mask = TVIF_TEXT;
+  item.hItem = node;
+  item.pszText = text;
+  item.cchTextMax = 1024;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  return win::Narrow(text);
+}
+
+// Every node whose data is `from` refers to `to` instead.
+void RepointNodes(HWND tree, HTREEITEM node, TFolderRecord* from, TFolderRecord* to) {
+  for (; node; node = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                                 reinterpret_cast<LPARAM>(node)))) {
+    TVITEMW item{};
+    item.mask = TVIF_PARAM;
+    item.hItem = node;
+    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    if (reinterpret_cast<TFolderRecord*>(item.lParam) == from) {
+      item.lParam = reinterpret_cast<LPARAM>(to);
+      SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    }
+    auto child = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD,
+                                                          reinterpret_cast<LPARAM>(node)));
+    RepointNodes(tree, child, from, to);
+  }
+}
+}  // namespace
+
+void TForm1::BookShape1Click(win::GraphicControl& sender) {
+  for (auto& b : Books) b->SetTop(0);
+  SetActionEnabled(ActionId::DelAlbum, false);
+  CurrentBook = dynamic_cast<TBookShape*>(&sender);
+  CloseShownFolder();
+  ClearFolderTree();
+  if (!CurrentBook) {
+    SelectionChanged(app::SelectionEvent::EmptyShelfClicked);
+    return;
+  }
+  CurrentBook->SetTop(20);
+  HWND tree = TreeView1.Handle();
+  RootNode = AddNode(tree, TVI_ROOT, CurrentBook->Caption(), 0, 0, nullptr);
+  for (TFolderEntry& folder : CurrentBook->Data()) {
+    // Folders of old libraries have no record: they get the default one, kept by the album.
+    if (!folder.Record) folder.Record = std::make_unique<TFolderRecord>();
+    const int kind = folder.Record->Kind;
+    AddNode(tree, RootNode, folder.Path, kind * 2 + 1, kind * 2 + 2, folder.Record.get());
+  }
+  SelectionChanged(app::SelectionEvent::BookClicked);
+  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(RootNode));
+}
+
+void TForm1::ClearFolderTree() {
+  SendMessageW(TreeView1.Handle(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+  RootNode = nullptr;
+  ShownNode = nullptr;
+  SelectionChanged(app::SelectionEvent::FolderTreeCleared);
+}
+
+void TForm1::LayoutBooks() {
+  for (std::size_t i = 0; i < Books.size(); ++i) {
+    int n = static_cast<int>(i) + 1;
+    Books[i]->SetTag(n);
+    Books[i]->SetLeft(app::BookLeft(n, PaintBox1.Left()));
+  }
+  StageItem.UpdateRange();
+}
+
+std::optional<std::string> TForm1::BrowseForFolder(const std::string& title) {
+  return win::CurrentDialogs().BrowseFolder(hwnd_, title);
+}
+
+void TForm1::NewAlbumExecute() {
+  if (!PropertyForm || !PropertyForm->Execute(hwnd_)) return;
+  TBookShape& book = CreateBook();
+  book.SetColor(PropertyForm->CoverColor());
+  FontDesc font = PropertyForm->AlbumFont();
+  font.SetPoints(14);
+  font.Bold = true;
+  book.SetFont(font);
+  book.SetCaption(PropertyForm->AlbumCaption());
+  book.SetHeight(app::kBookHeight);
+  int rightOnShelf = book.Left() - PaintBox1.Left() + book.Width();
+  int width = app::PaintWidthAfterNewBook(PaintBox1.Width(), rightOnShelf);
+  if (width != PaintBox1.Width()) SetPaintAreaWidth(width);
+}
+
+void TForm1::N5Click() {
+  TBookShape* book = PopupBook;
+  if (!book || !PropertyForm) return;
+  PropertyForm->SetCoverColor(book->Color());
+  PropertyForm->SetAlbumFont(book->Font());
+  PropertyForm->SetAlbumCaption(book->Caption());
+  if (!PropertyForm->Execute(hwnd_)) return;
+  book->SetColor(PropertyForm->CoverColor());
+  FontDesc font = PropertyForm->AlbumFont();
+  font.SetPoints(14);
+  book->SetFont(font);
+  book->SetCaption(PropertyForm->AlbumCaption());
+}
+
+void TForm1::DelAlbumExecute() {
+  if (!CurrentBook) return;
+  std::string text = "アルバム「" + CurrentBook->Caption() + "」を削除します。" + kDeleteNote;
+  if (win::CurrentDialogs().MessageDlg(hwnd_, text, kDeleteTitle, kDeleteFlags) != IDYES) return;
+  CloseShownFolder();
+  ClearFolderTree();
+  CurrentBook->Data().clear();
+  TBookShape* gone = CurrentBook;
+  CurrentBook = nullptr;
+  if (PopupBook == gone) PopupBook = nullptr;  // the context menu's book must not outlive it
+  std::erase_if(Books, [gone](const std::unique_ptr<TBookShape>& b) { return b.get() == gone; });
+  LayoutBooks();
+  SelectionChanged(app::SelectionEvent::AlbumDeleted);
+}
+
+void TForm1::AddFolderActionExecute() {
+  if (!CurrentBook || !RootNode) return;
+  std::optional<std::string> path = BrowseForFolder("フォルダー追加");
+  if (!path) return;
+  auto record = std::make_unique<TFolderRecord>();
+  AddNode(TreeView1.Handle(), RootNode, *path, 1, 2, record.get());
+  SendMessageW(TreeView1.Handle(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(RootNode));
+  CurrentBook->Data().push_back({*path, std::move(record)});
+}
+
+void TForm1::DelFolderActionExecute() {
+  HWND tree = TreeView1.Handle();
+  auto node = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  if (!node || node == RootNode) return;
+  const std::string path = NodeText(tree, node);
+  std::string text = "フォルダー\"" + path + "\"を削除します。" + kDeleteNote;
+  if (win::CurrentDialogs().MessageDlg(hwnd_, text, kDeleteTitle, kDeleteFlags) != IDYES) return;
+  CloseShownFolder();
+  TVITEMW item{};
+  item.mask = TVIF_PARAM;
+  item.hItem = node;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+  auto* nodeRecord = reinterpret_cast<TFolderRecord*>(item.lParam);
+  SendMessageW(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(node));
+  SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, 0);
+  if (!CurrentBook) return;
+  TFolderList& folders = CurrentBook->Data();
+  auto match = std::find_if(folders.begin(), folders.end(),
+                            [&](const TFolderEntry& f) { return sjis::SameTextAscii(f.Path, path); });
+  if (match == folders.end()) return;
+  // The first entry with the path goes, which need not be the deleted node's own: a node still
+  // showing that entry then takes the record left behind, so no node refers to a freed record.
+  if (match->Record.get() != nodeRecord)
+    RepointNodes(tree, RootNode, match->Record.get(), nodeRecord);
+  folders.erase(match);
+}
 
 void TForm1::BookShape1MouseUp(win::GraphicControl& sender, int button, int x, int y) {
   auto* book = dynamic_cast<TBookShape*>(&sender);

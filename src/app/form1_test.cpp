@@ -139,6 +139,17 @@ TEST(FormActions, StartStatesShortcutsAndToolButtons) {
   EXPECT_EQ(button.bottom - button.top, 32);
   EXPECT_EQ(f.ToolBar2.OnGetTip(app::cmd::AddFolderAction), "フォルダー追加");
   EXPECT_EQ(f.ToolBar2.OnGetTip(app::cmd::AddPictAction), "");
+  // The tool tip asks the tool bar for the text of a button.
+  HWND tips = reinterpret_cast<HWND>(SendMessageW(f.ToolBar1.Handle(), TB_GETTOOLTIPS, 0, 0));
+  ASSERT_TRUE(tips);
+  wchar_t tipText[80] = {};
+  TTTOOLINFOW ti{};
+  ti.cbSize = sizeof(ti);
+  ti.hwnd = f.ToolBar1.Handle();
+  ti.uId = app::cmd::ExitAction;
+  ti.lpszText = tipText;
+  SendMessageW(tips, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
+  EXPECT_EQ(win::Narrow(tipText), "終了");
 
   ACCEL keys[8] = {};
   int n = CopyAcceleratorTableW(f.Accelerators(), keys, 8);

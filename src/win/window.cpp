@@ -277,6 +277,8 @@ LRESULT Control::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   return DefSubclassProc(hwnd_, msg, wp, lp);
 }
 
+LRESULT Control::Default(UINT msg, WPARAM wp, LPARAM lp) { return DefSubclassProc(hwnd_, msg, wp, lp); }
+
 GraphicControl::~GraphicControl() { SetParent(nullptr); }
 
 void GraphicControl::SetParent(Window* host) {

@@ -69,7 +69,8 @@ class Window {
   // The dispatch switch; the default forwards to the default procedure, paints the hosted
   // graphic controls, routes mouse messages to them and reflects child notifications.
   virtual LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT Default(UINT msg, WPARAM wp, LPARAM lp);
+  // The window's own default handling: DefWindowProc, or for a control its system class.
+  virtual LRESULT Default(UINT msg, WPARAM wp, LPARAM lp);
 
   // Called at WM_NCDESTROY, after which the object no longer has a window.
   virtual void OnDestroyed() {}
@@ -100,6 +101,9 @@ class Control : public Window {
  protected:
   // The control's own messages (subclass); default calls the system class.
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+  // Messages the shared handling leaves (a tool tip's request to its tool bar) go to the
+  // system class, never to DefWindowProc, which would drop them.
+  LRESULT Default(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
   static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR id, DWORD_PTR ref);
