@@ -52,6 +52,17 @@ TEST_F(SpiLoader, PluginPicturesLoadThroughTheHolder) {
   const int last = static_cast<int>(Ppm(5, 3).size()) - 1;
   EXPECT_EQ(PluginLog(Plugin("ppm")), "IsSupported(" + name + "," + std::to_string(last) + ");GetPictureInfo(" +
                                           std::to_string(last + 1) + ",1);GetPicture(" + std::to_string(last + 1) + ",1);");
+  // The picture information reaches the converter, its text taken from the plug-in's block.
+  TSPIBitmap probe;
+  TPictureInfoRec seen;
+  probe.Loader().OnLoadDIB = [&](const void*, std::size_t, const void*, std::size_t, const TPictureInfoRec& info,
+                                 bool& success) { seen = info, success = true; };
+  probe.LoadFromFile(dir_.Path() + "a.PPM");
+  EXPECT_TRUE(seen.Valid);
+  EXPECT_EQ(seen.Width, 5);
+  EXPECT_EQ(seen.Height, 3);
+  EXPECT_EQ(seen.ColorDepth, 24);
+  EXPECT_EQ(seen.Info, "comment");
   // A nameless stream goes to the BMP reader first, then to the plug-ins.
   TSPIBitmap bitmap;
   TMemoryStream stream(Ppm(2, 2));
