@@ -1,6 +1,10 @@
 // Picture classes and the picture-format registry, under Wine.
 #include "imaging/graphics.h"
 
+#include <cstdio>
+
+#include <jpeglib.h>
+
 #include <gtest/gtest.h>
 
 #include "imaging/bmp_test_util.h"
@@ -126,6 +130,43 @@ TEST(JpegImage, DamagedDataIsAnErrorNotAnExit) {
   } catch (const EInvalidGraphic& e) {
     EXPECT_EQ(e.Message(), "JPEG イメージの大きさが扱える範囲を超えています");
   }
+}
+
+// A solid four-colour JPEG written with an Adobe marker (inks stored inverted, as Photoshop does).
+static Bytes CmykJpeg(int w, int h, const std::uint8_t ink[4]) {
+  jpeg_compress_struct c{};
+  jpeg_error_mgr err{};
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &out, &size);
+  c.image_width = w, c.image_height = h, c.input_components = 4, c.in_color_space = JCS_CMYK;
+  jpeg_set_defaults(&c);
+  jpeg_set_quality(&c, 95, TRUE);
+  jpeg_start_compress(&c, TRUE);
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * 4);
+  for (int x = 0; x < w; ++x) std::copy(ink, ink + 4, row.begin() + 4 * x);
+  while (c.next_scanline < c.image_height) {
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&c, &r, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  Bytes b(out, out + size);
+  free(out);
+  return b;
+}
+
+TEST(JpegImage, FourColourPicturesBecomeRgb) {
+  const std::uint8_t yellow[4] = {255, 255, 0, 255};  // inverted: no cyan, no magenta, full yellow, no black
+  Bytes jpeg = CmykJpeg(24, 16, yellow);
+  PixelBuffer p = DecodeJpeg(jpeg.data(), jpeg.size());
+  ASSERT_EQ(p.Width(), 24);
+  EXPECT_LE(Diff(p.Pixel(10, 10), 0x00FFFFu), 4);
+  const std::uint8_t grey[4] = {255, 255, 255, 128};  // half black
+  Bytes g = CmykJpeg(8, 8, grey);
+  EXPECT_LE(Diff(DecodeJpeg(g.data(), g.size()).Pixel(3, 3), 0x808080u), 4);
 }
 
 TEST(IconAndMetafile, RegisteredClassesLoadTheirFiles) {

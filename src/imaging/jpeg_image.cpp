@@ -74,17 +74,39 @@ __attribute__((noinline)) bool StartDecode(Decoder* d, const std::uint8_t* data,
   d->cinfo.mem->max_memory_to_use = kMaxLibraryMemory;
   jpeg_mem_src(&d->cinfo, data, static_cast<unsigned long>(size));
   jpeg_read_header(&d->cinfo, TRUE);
-  d->cinfo.out_color_space = JCS_EXT_BGR;  // the PixelBuffer's byte order
+  // Straight into the PixelBuffer's byte order; four-colour (print) pictures come out as CMYK
+  // and are converted row by row.
+  const bool cmyk = d->cinfo.jpeg_color_space == JCS_CMYK || d->cinfo.jpeg_color_space == JCS_YCCK;
+  d->cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
   jpeg_calc_output_dimensions(&d->cinfo);
   return true;
 }
 
-__attribute__((noinline)) bool ReadRows(Decoder* d, std::uint8_t* rows, std::size_t stride) {
+// Four-colour rows to blue, green, red. Files with an Adobe marker store the inks inverted.
+void CmykToBgr(const std::uint8_t* s, std::uint8_t* d, JDIMENSION width, bool inverted) {
+  for (JDIMENSION x = 0; x < width; ++x, s += 4, d += 3) {
+    unsigned c = s[0], m = s[1], y = s[2], k = s[3];
+    if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+    d[0] = static_cast<std::uint8_t>((y * k + 127) / 255);
+    d[1] = static_cast<std::uint8_t>((m * k + 127) / 255);
+    d[2] = static_cast<std::uint8_t>((c * k + 127) / 255);
+  }
+}
+
+// scratch holds one four-colour row when the output is CMYK.
+__attribute__((noinline)) bool ReadRows(Decoder* d, std::uint8_t* rows, std::size_t stride, std::uint8_t* scratch) {
   if (__builtin_setjmp(d->err.jump)) return false;
   jpeg_start_decompress(&d->cinfo);
   JSAMPROW batch[16];
   while (d->cinfo.output_scanline < d->cinfo.output_height) {
-    JDIMENSION n = 0, first = d->cinfo.output_scanline;
+    JDIMENSION first = d->cinfo.output_scanline;
+    if (d->cinfo.out_color_space == JCS_CMYK) {
+      batch[0] = scratch;
+      jpeg_read_scanlines(&d->cinfo, batch, 1);
+      CmykToBgr(scratch, rows + first * stride, d->cinfo.output_width, d->cinfo.saw_Adobe_marker);
+      continue;
+    }
+    JDIMENSION n = 0;
     for (; n < 16 && first + n < d->cinfo.output_height; ++n) batch[n] = rows + (first + n) * stride;
     jpeg_read_scanlines(&d->cinfo, batch, n);
   }
@@ -138,11 +160,13 @@ PixelBuffer DecodeJpeg(const std::uint8_t* data, std::size_t size) {
   Decoder d;
   if (!StartDecode(&d, data, size)) Fail("JPEG エラー", d.err.message);
   const std::int64_t w = d.cinfo.output_width, h = d.cinfo.output_height;
-  if (d.cinfo.output_components != 3 || w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide ||
+  const int components = d.cinfo.out_color_space == JCS_CMYK ? 4 : 3;
+  if (d.cinfo.output_components != components || w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide ||
       w * h > kMaxPicturePixels)
     throw EInvalidGraphic("JPEG イメージの大きさが扱える範囲を超えています");
   PixelBuffer out(static_cast<int>(w), static_cast<int>(h));
-  if (!ReadRows(&d, out.Data(), static_cast<std::size_t>(out.Stride()))) Fail("JPEG エラー", d.err.message);
+  std::vector<std::uint8_t> scratch(components == 4 ? static_cast<std::size_t>(w) * 4 : 0);
+  if (!ReadRows(&d, out.Data(), static_cast<std::size_t>(out.Stride()), scratch.data())) Fail("JPEG エラー", d.err.message);
   return out;
 }
 
