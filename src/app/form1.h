@@ -8,10 +8,12 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "album/book_shape.h"
+#include "album/property_form.h"
 #include "app/commands.h"
 #include "catalogue/list_box_width.h"
 #include "win/handle.h"
@@ -44,6 +46,8 @@ class TForm1 : public win::Window {
   bool ShowRemarks = true;
   int HoverIndex = -1;
   int SortKind = 0;
+  // The album properties dialog, made once at start after this window (null: none yet).
+  TPropertyForm* PropertyForm = nullptr;
 
   // Controls, by their designer names.
   win::Control CoolBar1;
@@ -99,6 +103,17 @@ class TForm1 : public win::Window {
   void BookShape1Click(win::GraphicControl& sender);
   void BookShape1MouseUp(win::GraphicControl& sender, int button, int x, int y);
   void ExitActionExecute();
+  // Album and folder commands.
+  void NewAlbumExecute();
+  void N5Click();
+  void DelAlbumExecute();
+  void AddFolderActionExecute();
+  void DelFolderActionExecute();
+  void ClearFolderTree();
+  // The system folder browser titled `title`; nothing when cancelled.
+  std::optional<std::string> BrowseForFolder(const std::string& title);
+  // Puts every book at its place on the shelf again: place i (from 0) gets index i + 1.
+  void LayoutBooks();
   void CloseShownFolder();
   void UpdateItemSize();
   void MakeShelfStrip();

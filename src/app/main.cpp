@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "album/property_form.h"
 #include "app/form1.h"
 #include "win/app.h"
 
@@ -16,6 +17,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     win::Application::SetAccelerators(form1.Handle(), form1.Accelerators());
 
     // The dialogs are created here, after the main window, hidden, once for the whole run.
+    TPropertyForm propertyForm;
+    form1.PropertyForm = &propertyForm;
 
     ShowWindow(form1.Handle(), show);
     UpdateWindow(form1.Handle());
