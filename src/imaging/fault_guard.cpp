@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <malloc.h>
+
 #include <cfloat>
 #include <cstdint>
 
@@ -109,6 +111,9 @@ __attribute__((noinline)) bool Call(void (*fn)(void*), void* context, unsigned l
     TlsSetValue(Slot(), self->outer);
     _clearfp();
     _controlfp(self->fpuControl, _MCW_EM | _MCW_RC);
+    // A stack overflow used up the stack's guard page; without a new one the next overflow
+    // would end the process.
+    if (self->code == EXCEPTION_STACK_OVERFLOW) _resetstkoflw();
     if (code) *code = self->code;
     return false;
   }

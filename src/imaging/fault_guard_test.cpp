@@ -52,3 +52,21 @@ TEST(FaultGuard, HardwareFaultsReturnToTheCaller) {
   EXPECT_FALSE(fault_guard::Run(throwsInside, &code));
   EXPECT_EQ(code, static_cast<unsigned long>(EXCEPTION_ACCESS_VIOLATION));
 }
+
+namespace {
+int Deep(int n) {
+  volatile char buf[512];
+  buf[0] = static_cast<char>(n);
+  return n == 0 ? 0 : Deep(n - 1) + buf[0];
+}
+}  // namespace
+
+TEST(FaultGuard, StackOverflowIsCaughtEveryTime) {
+  // The second overflow needs the stack's guard page back, which the recovery restores.
+  unsigned long code = 0;
+  auto recurse = [] { Deep(1 << 30); };
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_FALSE(fault_guard::Run(recurse, &code));
+    EXPECT_EQ(code, static_cast<unsigned long>(EXCEPTION_STACK_OVERFLOW));
+  }
+}
