@@ -69,6 +69,10 @@ class TSPIBitmap : public TBitmap {
   void LoadFromFile(const std::string& fileName) override;
   void LoadFromStream(TStream& stream) override;
   virtual void LoadFromStreamWithName(TStream& stream, const std::string& fileName);
+  // Always this bitmap's own LoadFromStreamWithName; there is nothing to assign.
+  std::function<void(TStream&, const std::string&)> OnLoadFromStreamWithName() {
+    return [this](TStream& stream, const std::string& fileName) { LoadFromStreamWithName(stream, fileName); };
+  }
   void LoadDIB(const void* bitmapInfo, std::size_t infoSize, const void* bits, std::size_t bitsSize,
                const TPictureInfoRec& info, bool& success);
   TInSPIAble& Loader() { return loader_; }

@@ -69,6 +69,12 @@ TEST_F(SpiLoader, PluginPicturesLoadThroughTheHolder) {
   stream.SetPosition(7);  // a memory stream is used whole, whatever its position
   bitmap.LoadFromStream(stream);
   EXPECT_EQ(bitmap.Pixels().Pixel(1, 1), PpmColor(1, 1));
+  // A stream with a name: the name reaches IsSupported and picks the candidates.
+  ResetPluginLog(Plugin("ppm"));
+  TMemoryStream named(Ppm(3, 1));
+  bitmap.OnLoadFromStreamWithName()(named, "C:\\x\\named.ppm");
+  EXPECT_EQ(bitmap.Width(), 3);
+  EXPECT_EQ(PluginLog(Plugin("ppm")).rfind("IsSupported(C:\\x\\named.ppm,", 0), 0u);
 }
 
 TEST_F(SpiLoader, APluginTakingBmpIsAskedOnlyWhenTheReaderRejects) {
