@@ -67,6 +67,11 @@ TEST(PictureHolder, ChoosesByExtensionAndKeepsItsPictureOnFailure) {
   EXPECT_EQ(&picture.Graphic()->ClassType(), &TBitmap::Class);
   EXPECT_EQ(picture.Pixels().Pixel(0, 0), 0x123456u);
   EXPECT_EQ(changes, 1);
+  // Names whose double-byte characters end in "\" (ソ is 83 5C, 表 is 95 5C).
+  picture.LoadFromFile(dir.File("ソ表.jpg", EncodeJpeg(PixelBuffer(4, 4), 90)));
+  EXPECT_EQ(&picture.Graphic()->ClassType(), &TJPEGImage::Class);
+  picture.LoadFromFile(dir.File("a.BMP", SmallBmp(0x123456)));
+  changes = 1;
 
   try {
     picture.LoadFromFile(dir.File("b.XyZ", SmallBmp(0)));
