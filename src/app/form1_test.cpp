@@ -6,13 +6,13 @@
 
 #include "album/album_file.h"
 #include "app/main_layout.h"
-#include "app/test_files.h"
+#include "win/test_files.h"
 #include "win/app.h"
 #include "win/test_dialogs.h"
 #include "win/text.h"
 
 using app::ActionId;
-using testing_files::TempFolder;
+using win::TempFolder;
 
 namespace {
 
@@ -454,4 +454,33 @@ TEST(FormWindowMenu, EntriesBringUpEveryWindowWithTheirCaption) {
   DestroyWindow(a);
   DestroyWindow(b);
   DestroyWindow(other);
+}
+
+TEST(FormLayout, PaletteScreensGetAnEightBitStripThatIsFreedWithTheWindow) {
+  TempFolder dir;
+  TForm1 f(dir.File("lib.Alb"));
+  f.ColorDepth = 8;
+  f.MakeShelfStrip();
+  BITMAP bm{};
+  ASSERT_TRUE(GetObjectW(f.ShelfStrip, sizeof(bm), &bm));
+  EXPECT_EQ(bm.bmBitsPixel, 8);
+  EXPECT_EQ(bm.bmWidth, 496);
+  EXPECT_EQ(bm.bmHeight, 300);
+  SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(f.ShelfStrip);  // FormDestroy freed it
+}
+
+TEST(FormLayout, CreatingAndClosingTheWindowLeavesNoGdiOrUserObjects) {
+  TempFolder dir;
+  auto once = [&] {
+    TForm1 f(dir.File("lib.Alb"));
+    f.CreateBook().SetCaption("旅行");
+    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  };
+  once();  // the first window registers classes and loads what stays for the run
+  HANDLE process = GetCurrentProcess();
+  DWORD gdi = GetGuiResources(process, GR_GDIOBJECTS), user = GetGuiResources(process, GR_USEROBJECTS);
+  for (int i = 0; i < 3; ++i) once();
+  EXPECT_LE(GetGuiResources(process, GR_GDIOBJECTS), gdi + 2);
+  EXPECT_LE(GetGuiResources(process, GR_USEROBJECTS), user + 2);
 }

@@ -78,8 +78,16 @@ void WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> b
     DeleteFileW(temp);
     CannotCreate(path);
   }
-  bool placed = FileExists(path) &&
-                ReplaceFileW(target.c_str(), temp, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+  bool placed = false;
+  if (FileExists(path)) {
+    // ReplaceFileW may rename the old file before it fails; name that place ourselves, so the
+    // old file can be put back and no stray copy is left in the folder.
+    std::wstring backup = std::wstring(temp) + L".old";
+    placed = ReplaceFileW(target.c_str(), temp, backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+    if (!placed && !FileExists(path) && GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES)
+      MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    if (placed || FileExists(path)) DeleteFileW(backup.c_str());
+  }
   if (!placed) placed = MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
   if (!placed) {
     DeleteFileW(temp);

@@ -9,7 +9,7 @@
 
 #include "win/text.h"
 
-namespace testing_files {
+namespace win {
 
 class TempFolder {
  public:
@@ -85,4 +85,9 @@ class TempFolder {
   std::string path_;
 };
 
+}  // namespace win
+
+// The name the first tests used.
+namespace testing_files {
+using win::TempFolder;
 }  // namespace testing_files
