@@ -46,22 +46,6 @@ TEST(Commands, HintsSplitAtTheBarCharacterByCharacter) {
   EXPECT_EQ(HintLong("a|\x81\x7C|b"), "\x81\x7C|b");
 }
 
-TEST(Commands, ActionTableHoldsCaptionsImagesShortcutsAndStartStates) {
-  const ActionDef& del = ActionOf(ActionId::DelAlbum);
-  EXPECT_STREQ(del.Caption, "アルバムの削除");
-  EXPECT_EQ(del.Image, 1);
-  EXPECT_EQ(del.ShortcutKey, 0x2E);
-  EXPECT_EQ(ActionOf(ActionId::NewAlbum).ShortcutKey, 'N');
-  EXPECT_EQ(ActionOf(ActionId::PrintAction).Image, 7);
-  EXPECT_STREQ(ActionOf(ActionId::AddPictAction).Caption, "仮装フォルダーの追加...");
-  ActionStates s = StartStates();
-  int on = 0;
-  for (bool e : s.Enabled) on += e;
-  EXPECT_EQ(on, 2);
-  EXPECT_TRUE(s[ActionId::NewAlbum]);
-  EXPECT_TRUE(s[ActionId::ExitAction]);
-}
-
 TEST(Commands, EnablingFollowsTheSelection) {
   using enum ActionId;
   ActionStates s = AfterEvent(StartStates(), SelectionEvent::BookClicked);

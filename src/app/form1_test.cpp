@@ -517,3 +517,24 @@ TEST(FormActions, DisabledCommandsDoNothingWhateverReachesThem) {
                reinterpret_cast<LPARAM>(f.ToolBar2.Handle()));
   EXPECT_EQ(dialogs.browseTitles.size(), 1u);
 }
+
+TEST(FormLayout, ShelfScrollsSidewaysAndNewBooksKeepTheirShelfPlace) {
+  TempFolder dir;
+  TForm1 f(dir.File("lib.Alb"));
+  for (int i = 0; i < 5; ++i) f.CreateBook();
+  f.SetPaintAreaWidth(400);
+  f.StageItem.ScrollTo(100);
+  EXPECT_EQ(f.StageItem.Position(), 100);
+  EXPECT_EQ(f.PaintBox1.Left(), -100);
+  EXPECT_EQ(f.Books[0]->Left(), -100);
+  EXPECT_EQ(f.Books[4]->Left(), 108);
+  // A book made while the shelf is scrolled still stands at 52 x its place on the shelf.
+  EXPECT_EQ(f.CreateBook().Left() - f.PaintBox1.Left(), 52 * 5);
+  f.StageItem.ScrollTo(100000);  // no further than the paint area reaches
+  RECT client{};
+  GetClientRect(f.StageItem.Handle(), &client);
+  EXPECT_EQ(f.PaintBox1.Left() + f.PaintBox1.Width(), client.right);
+  f.StageItem.ScrollTo(-5);
+  EXPECT_EQ(f.PaintBox1.Left(), 0);
+  EXPECT_EQ(f.Books[5]->Left(), 260);
+}
