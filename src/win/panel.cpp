@@ -12,6 +12,7 @@ void Panel::Create(HWND parent, int id, std::uint32_t color, int borderWidth) {
   brush_.Reset(CreateSolidBrush(color));
   CreateArgs a;
   a.style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+  a.classStyle = CS_DBLCLKS | CS_HREDRAW | CS_VREDRAW;  // the bevel moves with the edges
   a.x = a.y = a.width = a.height = 0;
   a.parent = parent;
   a.menuOrId = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));

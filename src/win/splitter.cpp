@@ -9,7 +9,8 @@ void Splitter::Create(HWND parent, bool vertical, std::uint32_t color) {
   a.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
   a.x = a.y = a.width = a.height = 0;
   a.parent = parent;
-  a.background = brush_;
+  // The colour is painted here, not given to the window class: classes are shared by the
+  // combination of their settings, and a brush is not lasting enough to name one.
   a.cursor = LoadCursorW(nullptr, vertical ? IDC_SIZEWE : IDC_SIZENS);
   CreateWindowOf(a);
 }
@@ -42,6 +43,11 @@ LRESULT Splitter::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CAPTURECHANGED:
       dragging_ = false;
       return 0;
+    case WM_ERASEBKGND: {
+      RECT r = ClientRect();
+      FillRect(reinterpret_cast<HDC>(wp), &r, brush_);
+      return 1;
+    }
   }
   return Window::HandleMessage(msg, wp, lp);
 }
