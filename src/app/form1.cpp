@@ -264,7 +264,7 @@ void TForm1::CreateControls() {
   Splitter1.Create(hwnd_, true, app::kPanelColor);
   Splitter1.GetSize = [this] { return Panel1.Bounds().right - Panel1.Bounds().left; };
   Splitter1.SetSize = [this](int w) {
-    panel1Width_ = w;
+    panel1Width_ = app::ClampSplit(w, ClientRect().right - app::kSplitterSize, app::kPaneMin);
     LayoutControls();
   };
 
@@ -297,7 +297,7 @@ void TForm1::LayoutControls() {
   if (cool.right - cool.left != rc.right) CoolBar1.SetBounds(0, 0, rc.right, cool.bottom - cool.top);
   int coolHeight = static_cast<int>(SendMessageW(CoolBar1.Handle(), RB_GETBARHEIGHT, 0, 0));
   app::MainPanes p = app::LayoutMain(rc.right, rc.bottom, coolHeight, sr.bottom - sr.top, panel1Width_);
-  panel1Width_ = p.Panel1.W;
+  // panel1Width_ stays what the user chose: a window made narrow for a while gives it back.
   auto place = [](win::Window& w, const app::Box& b) { w.SetBounds(b.X, b.Y, b.W, b.H); };
   place(CoolBar1, p.CoolBar);
   place(Panel1, p.Panel1);
@@ -864,7 +864,7 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_SIZE:
-      LayoutControls();
+      if (wp != SIZE_MINIMIZED) LayoutControls();
       return 0;
     case WM_CLOSE:
       if (FormClose()) DestroyWindow(hwnd_);

@@ -291,6 +291,14 @@ TEST(FormLayout, SplittersResizeTheirPanesWithinTheMinimum) {
   SetWindowPos(f.Handle(), nullptr, 0, 0, w.right - w.left + 100, w.bottom - w.top, SWP_NOMOVE | SWP_NOZORDER);
   EXPECT_EQ(f.Panel1.Bounds().right, 214);
   EXPECT_EQ(f.Panel2.Bounds().right, 852);
+  // Made too narrow for a while, then wide again: the shelf gets its width back.
+  SetWindowPos(f.Handle(), nullptr, 0, 0, 250, w.bottom - w.top, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_EQ(f.Panel1.Bounds().right, 150);
+  ShowWindow(f.Handle(), SW_MINIMIZE);
+  ShowWindow(f.Handle(), SW_RESTORE);
+  SetWindowPos(f.Handle(), nullptr, 0, 0, w.right - w.left, w.bottom - w.top, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_EQ(f.Panel1.Bounds().right, 214);
+  ShowWindow(f.Handle(), SW_HIDE);
 }
 
 TEST(FormLayout, ShelfPaintsTheStripAcrossThePaintArea) {
