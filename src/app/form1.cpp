@@ -157,6 +157,10 @@ TForm1::TForm1(std::string libraryPath)
   a.height = frame.bottom - frame.top;
   a.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   CreateWindowOf(a);
+  // The title bar takes the icon's own 16 x 16 picture rather than a reduced 32 x 32 one.
+  if (HANDLE small = LoadImageW(win::Application::Instance(), MAKEINTRESOURCEW(IDI_QUIRAN), IMAGE_ICON,
+                                GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED))
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
 
   CreateMenus();
   CreateControls();
