@@ -234,6 +234,24 @@ TEST(FormLayout, DesignSizesAndPanes) {
   EXPECT_EQ(edges[1], 350);
   EXPECT_EQ(edges[2], -1);  // the last panel takes the rest of the bar
 
+  EXPECT_EQ(SendMessageW(f.CoolBar1.Handle(), RB_GETROWCOUNT, 0, 0), 1);  // both bands on one row
+  EXPECT_EQ(SendMessageW(f.CoolBar1.Handle(), RB_GETBANDCOUNT, 0, 0), 2);
+
+  // The pictures are compiled in: eight action images, five tree images, the 124 x 124 tile.
+  auto images = reinterpret_cast<HIMAGELIST>(SendMessageW(f.ToolBar1.Handle(), TB_GETIMAGELIST, 0, 0));
+  auto treeImages = reinterpret_cast<HIMAGELIST>(SendMessageW(f.TreeView1.Handle(), TVM_GETIMAGELIST, TVSIL_NORMAL, 0));
+  EXPECT_EQ(ImageList_GetImageCount(images), 8);
+  EXPECT_EQ(ImageList_GetImageCount(treeImages), 5);
+  int cx = 0, cy = 0;
+  ImageList_GetIconSize(treeImages, &cx, &cy);
+  EXPECT_EQ(cx, 24);
+  EXPECT_EQ(cy, 24);
+  BITMAP tile{};
+  ASSERT_TRUE(GetObjectW(f.Image2, sizeof(tile), &tile));
+  EXPECT_EQ(tile.bmWidth, 124);
+  EXPECT_EQ(tile.bmHeight, 124);
+  EXPECT_EQ(tile.bmBitsPixel, 24);
+
   RECT stage = f.StageItem.Bounds();
   EXPECT_EQ(stage.bottom - stage.top, 320);
   EXPECT_EQ(stage.left, 2);  // inside Panel1's bevel and border
