@@ -157,7 +157,7 @@ void SaveBmp(const win::MemoryBitmap& bmp, const char* path) {
   std::fclose(f);
 }
 
-// Not a check: renders three books on a shelf-coloured ground into shelf.bmp for a person
+// Not a check: renders three books on a shelf-coloured ground into book_look.bmp for a person
 // to look at. Run with --gtest_also_run_disabled_tests.
 TEST(BookShape, DISABLED_SaveShelfPicture) {
   win::MemoryBitmap bmp(170, 310);
@@ -182,7 +182,7 @@ TEST(BookShape, DISABLED_SaveShelfPicture) {
     book.Paint(c);
     RestoreDC(bmp.Dc(), saved);
   }
-  SaveBmp(bmp, "shelf.bmp");
+  SaveBmp(bmp, "book_look.bmp");
 }
 
 }  // namespace

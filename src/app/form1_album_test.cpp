@@ -325,3 +325,29 @@ TEST(FormShelfRealDialog, DeletingAnAlbumAnsweredNoByTheRealMessageBoxKeepsIt) {
 }
 
 }  // namespace
+
+namespace {
+// Not a check: shows the main window with three albums, the second one open with two
+// folders, for five seconds so a screenshot can be taken. Run with
+// --gtest_also_run_disabled_tests.
+TEST(FormShelfLook, DISABLED_ShowForALook) {
+  TempFolder dir;
+  std::string lib = dir.File("Quiran.Alb");
+  TempFolder::Write(lib, Library());
+  TForm1 f(lib);
+  f.Books[0]->SetColor(0x0000C0);
+  f.Books[1]->SetColor(0x806000);
+  f.Books[2]->SetColor(0x208020);
+  f.BookShape1Click(*f.Books[1]);
+  ShowWindow(f.Handle(), SW_SHOW);
+  if (GetEnvironmentVariableW(L"QUIRAN_REDRAW", nullptr, 0))
+    RedrawWindow(f.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  DWORD end = GetTickCount() + 5000;
+  while (GetTickCount() < end) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(20);
+  }
+  for (auto& b : f.Books) b->Data().clear();
+}
+}  // namespace
