@@ -177,6 +177,12 @@ TForm1::TForm1(std::string libraryPath)
   LayoutControls();
   win::Application::SetHintHandler([this](const std::string& hint) { SetStatusText(0, hint); });
 
+  // The plug-in manager finds and loads the plug-ins while the window is built, before the
+  // window's own creation handler.
+  SPIs1 = std::make_unique<TSPIs>();
+  SPIs1->SearchOptions = SearchSet({spsSusieDir, spsAppDir, spsCurrentDir, spsSystemDir, spsWindowsDir});
+  SPIs1->Loaded();
+
   FormCreate();
   created_ = true;
   // The scroll box's size is taken only now, after the library placed its books.

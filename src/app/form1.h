@@ -16,6 +16,7 @@
 #include "album/property_form.h"
 #include "app/commands.h"
 #include "catalogue/list_box_width.h"
+#include "imaging/spi.h"
 #include "win/handle.h"
 #include "win/paint_box.h"
 #include "win/panel.h"
@@ -46,6 +47,8 @@ class TForm1 : public win::Window {
   bool ShowRemarks = true;
   int HoverIndex = -1;
   int SortKind = 0;
+  // The plug-in manager: loads the image plug-ins at start, unloads them with the window.
+  std::unique_ptr<TSPIs> SPIs1;
   // The album properties dialog, made once at start after this window (null: none yet).
   TPropertyForm* PropertyForm = nullptr;
 

@@ -6,6 +6,8 @@
 
 #include "album/album_file.h"
 #include "app/main_layout.h"
+#include "imaging/spi_bitmap.h"
+#include "win/sjis.h"
 #include "win/test_files.h"
 #include "win/app.h"
 #include "win/test_dialogs.h"
@@ -563,4 +565,27 @@ TEST(FormLayout, ShelfScrollsSidewaysAndNewBooksKeepTheirShelfPlace) {
   f.StageItem.ScrollTo(-5);
   EXPECT_EQ(f.PaintBox1.Left(), 0);
   EXPECT_EQ(f.Books[5]->Left(), 260);
+}
+
+// The window's plug-in manager searches, among its places, the current directory while the
+// window is built, registers the plug-in's formats, and unloads the plug-ins with the window.
+TEST(FormPlugins, PluginsInTheCurrentDirectoryAreLoadedWithTheWindow) {
+  TempFolder dir;
+  std::string plugins = std::string(sjis::ExtractFilePath(win::ExePath())) + "testplugins\\";
+  ASSERT_TRUE(CopyFileW(win::Wide(plugins + "ppm.spi").c_str(), win::Wide(dir.File("ppm.spi")).c_str(), FALSE));
+  wchar_t old[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, old);
+  SetCurrentDirectoryW(win::Wide(dir.Path()).c_str());
+  {
+    TempFolder libraryDir;
+    TForm1 form(libraryDir.File("Quiran.Alb"));
+    SetCurrentDirectoryW(old);
+    ASSERT_EQ(CurrentSPIs(), form.SPIs1.get());
+    ASSERT_EQ(form.SPIs1->Count(), 1);
+    EXPECT_TRUE(sjis::SameTextAscii(form.SPIs1->Items(0)->FileName(), dir.File("ppm.spi")));
+    EXPECT_TRUE(IsPictureFile("写真.PPM"));
+    SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+  }
+  EXPECT_EQ(CurrentSPIs(), nullptr);
+  EXPECT_FALSE(IsPictureFile("写真.PPM"));
 }

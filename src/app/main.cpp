@@ -5,12 +5,18 @@
 
 #include "album/property_form.h"
 #include "app/form1.h"
+#include "imaging/spi_bitmap.h"
 #include "win/app.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_COOL_CLASSES | ICC_BAR_CLASSES |
                                             ICC_USEREX_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
+  // Plug-in formats are registered under the plug-in bitmap from the first search on.
+  InitPictureFormats();
+  struct PictureFormatsAtExit {
+    ~PictureFormatsAtExit() { DonePictureFormats(); }
+  } picturesAtExit;
   try {
     TForm1 form1;
     win::Application::SetMainWindow(form1.Handle());
