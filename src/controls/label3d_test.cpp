@@ -79,6 +79,42 @@ TEST(Label3D, ShadowWithOffsetsThreeAndMinusTwo) {
   EXPECT_GT(shadowPixels, 20);
 }
 
+TEST(Label3D, ReliefLayersLieUpLeftAndDownRightOfTheFace) {
+  TLabel3D label;
+  label.SetFont(LabelFont(14));
+  label.SetCaption("アルバム名称：");
+  label.SetUpColor(0x0000FF);    // red, drawn at (0, 0)
+  label.SetDownColor(0xFF0000);  // blue, drawn at (2, 2)
+  label.SetMainColor(0x000000);  // black face at (1, 1), on top of both
+  label.SetShadowXOffset(5);     // no effect outside lsShadow
+  auto bmp = Render(label);
+  const int w = label.Width(), h = label.Height();
+  auto up = Reference(label, {0, 0, w - 2, h - 2}, 0x0000FF);
+  auto down = Reference(label, {2, 2, w, h}, 0xFF0000);
+  auto face = Reference(label, {1, 1, w - 1, h - 1}, 0x000000);
+  int counts[3] = {};
+  for (int y = 0; y < 40; ++y)
+    for (int x = 0; x < 160; ++x) {
+      std::uint32_t p = bmp->Pixel(x, y);
+      if (face->Pixel(x, y) == 0u) {
+        ++counts[0];
+        EXPECT_EQ(p, 0u) << x << "," << y;
+      }
+      if (p == 0x0000FFu) {
+        ++counts[1];
+        EXPECT_EQ(up->Pixel(x, y), 0x0000FFu) << x << "," << y;
+      }
+      if (p == 0xFF0000u) {
+        ++counts[2];
+        EXPECT_EQ(down->Pixel(x, y), 0xFF0000u) << x << "," << y;
+      }
+    }
+  EXPECT_GT(counts[0], 50);
+  EXPECT_GT(counts[1], 10);
+  EXPECT_GT(counts[2], 10);
+  EXPECT_EQ(label.Height(), win::Canvas(bmp->Dc()).TextExtent("Wg", label.Font()).cy + 2);
+}
+
 TEST(Label3D, SizeFollowsTheFontOnEveryPaint) {
   TLabel3D label;
   EXPECT_EQ(label.Width(), 10);
