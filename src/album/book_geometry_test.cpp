@@ -80,13 +80,6 @@ TEST(BookGeometry, RatesAtTheEndsOfTheRange) {
   EXPECT_EQ(LayoutBook(50, 280, 0, 0).highlights[0].color, LayoutBook(50, 280, 0, 60).highlights[0].color);
 }
 
-TEST(BookGeometry, RoundingIsHalfToEven) {
-  EXPECT_EQ(RoundEven(2.5), 2);
-  EXPECT_EQ(RoundEven(3.5), 4);
-  EXPECT_EQ(RoundEven(-2.5), -2);
-  EXPECT_EQ(RoundEven(1.4999), 1);
-}
-
 TEST(BookGeometry, CaptionIsCentredAndClippedToTheSpine) {
   CaptionPlace p = PlaceCaption(50, 280, -19);
   EXPECT_EQ(p.clip, (Rect{15, 20, 34, 273}));

@@ -123,18 +123,6 @@ TEST(BookShape, FaceAlreadyVerticalIsUsedAsItIs) {
   EXPECT_EQ(differ, 0);
 }
 
-TEST(BookShape, SettersRepaintAndHoldTheRate) {
-  TBookShape book;
-  EXPECT_EQ(book.Width(), 60);
-  EXPECT_EQ(book.Height(), 200);
-  EXPECT_EQ(book.Color(), 0xFF0000u);
-  EXPECT_EQ(book.ColorRate(), 85);
-  book.SetColorRate(250);
-  EXPECT_EQ(book.ColorRate(), 100);
-  book.SetColorRate(10);
-  EXPECT_EQ(book.ColorRate(), 60);
-}
-
 // Writes a 24-bit bitmap file, bottom row first as BMP files store it.
 void SaveBmp(const win::MemoryBitmap& bmp, const char* path) {
   PixelBuffer pixels = bmp.ToPixels();

@@ -67,13 +67,8 @@ TEST(PropertyForm, LayoutTextsAndStartValues) {
   EXPECT_EQ(form.Label(1).Alignment(), taRightJustify);
   EXPECT_FALSE(form.Label(1).AutoSize());
   EXPECT_EQ(form.Label(1).Width(), 100);
-  EXPECT_EQ(form.Label(4).Caption(), "文字色：");
   EXPECT_EQ(form.Label(5).Caption(), "サンプル");
   EXPECT_TRUE(form.Label(5).AutoSize());
-  EXPECT_EQ(form.Label(3).Style(), lsCustom);
-  EXPECT_EQ(form.Label(3).UpColor(), 0x808080u);
-  EXPECT_EQ(form.Label(3).Font().Height, -14);
-  EXPECT_TRUE(form.Label(3).Font().Bold);
 
   EXPECT_EQ(form.AlbumCaption(), "新規アルバム");
   EXPECT_EQ(form.CoverColor(), 0xFF0000u);

@@ -19,19 +19,6 @@ TEST(Label3DGeometry, ShadowOffsetsGrowTheLabelAndSeparateShadowFromFace) {
   EXPECT_EQ(other.face, (Rect{4, 0, 50, 23}));
 }
 
-TEST(Label3DGeometry, ReliefLayersIgnoreTheOffsets) {
-  Metrics m{16, 40, false, 9};
-  for (TLabelStyle s : {lsCustom, lsLowered, lsRaised}) {
-    Layout L = LayoutLabel(s, 3, -2, m, true, 10);
-    EXPECT_EQ(L.height, 18);
-    EXPECT_EQ(L.width, 42);
-    EXPECT_TRUE(L.hasUpper);
-    EXPECT_EQ(L.lower, (Rect{2, 2, 42, 18}));
-    EXPECT_EQ(L.upper, (Rect{0, 0, 40, 16}));
-    EXPECT_EQ(L.face, (Rect{1, 1, 41, 17}));
-  }
-}
-
 TEST(Label3DGeometry, ItalicAddsAThirdOfThePointSizeAndAutoSizeOffKeepsTheWidth) {
   EXPECT_EQ(LayoutLabel(lsCustom, 0, 0, {16, 40, true, 12}, true, 10).width, 40 + 2 + 4);
   EXPECT_EQ(LayoutLabel(lsShadow, -3, 0, {16, 40, true, 14}, true, 10).width, 40 + 2 + 4 + 3);

@@ -165,14 +165,6 @@ TEST(Label3D, SetterRulesForStyleAndColours) {
   custom.SetStyle(lsLowered);
   EXPECT_EQ(custom.UpColor(), win::SysColor(COLOR_BTNSHADOW));
   EXPECT_EQ(custom.DownColor(), win::SysColor(COLOR_BTNHIGHLIGHT));
-
-  // MainColor is the font's colour.
-  custom.SetMainColor(0x445566);
-  EXPECT_EQ(custom.Font().Color, 0x445566u);
-  FontDesc f = custom.Font();
-  f.Color = 0x010203;
-  custom.SetFont(f);
-  EXPECT_EQ(custom.MainColor(), 0x010203u);
 }
 
 // The solid colours a rendering uses, the green ground left out.
