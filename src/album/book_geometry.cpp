@@ -88,24 +88,4 @@ std::string VerticalFace(std::string_view face) {
   return "@" + std::string(face);
 }
 
-int ShelfStripTiles(int tileWidth, int shelfHeight) {
-  if (tileWidth <= 0 || shelfHeight <= 0) return 1;
-  auto column = static_cast<unsigned long long>(shelfHeight) * static_cast<unsigned long long>(tileWidth) * 3u;
-  auto n = kShelfStripBudget / column;
-  return n == 0 ? 1 : static_cast<int>(n);
-}
-
-int WidthAfterLoad(int current, int books) {
-  int needed = books * kBookPitch;
-  return current < needed ? needed + kShelfSpareWidth : current;
-}
-
-int WidthAfterNewBook(int current, int bookRight) {
-  return current < bookRight ? current + kShelfSpareWidth : current;
-}
-
-int WidthAfterResize(int current, int scrollBoxWidth) {
-  return current < scrollBoxWidth ? scrollBoxWidth + 5 : current;
-}
-
 }  // namespace book

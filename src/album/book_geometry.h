@@ -61,25 +61,4 @@ CaptionPlace PlaceCaption(int width, int height, int fontHeight);
 // The face name of the vertical-writing form of a face: "@" in front unless already there.
 std::string VerticalFace(std::string_view face);
 
-// Shelf layout.
-inline constexpr int kBookWidth = 50;
-inline constexpr int kBookHeight = 280;
-inline constexpr int kBookPitch = 52;
-inline constexpr int kSelectedBookTop = 20;
-inline constexpr int kShelfHeight = 300;
-inline constexpr int kShelfSpareWidth = 100;
-inline constexpr unsigned kShelfStripBudget = 512000;
-
-// x of the book at place `index` (from 0) on the shelf.
-constexpr int BookLeft(int index) { return kBookPitch * index; }
-
-// Tiles across in the shelf strip: as many as fit the byte budget at 3 bytes a pixel, but
-// at least one, so a tile taller or wider than the budget still gives a strip.
-int ShelfStripTiles(int tileWidth, int shelfHeight);
-
-// Paint-area widths: it only grows.
-int WidthAfterLoad(int current, int books);
-int WidthAfterNewBook(int current, int bookRight);
-int WidthAfterResize(int current, int scrollBoxWidth);
-
 }  // namespace book

@@ -94,17 +94,5 @@ TEST(BookGeometry, VerticalFaceIsPrefixedOnce) {
   EXPECT_EQ(VerticalFace(""), "@");
 }
 
-TEST(BookGeometry, ShelfStripAndPaintAreaWidths) {
-  EXPECT_EQ(ShelfStripTiles(124, 300) * 124, 496);
-  EXPECT_EQ(ShelfStripTiles(600, 300), 1);  // one column is over the budget: one tile wide
-  EXPECT_EQ(BookLeft(2), 104);
-  EXPECT_EQ(WidthAfterLoad(100, 3), 256);
-  EXPECT_EQ(WidthAfterLoad(300, 3), 300);
-  EXPECT_EQ(WidthAfterNewBook(256, 206), 256);
-  EXPECT_EQ(WidthAfterNewBook(256, 258), 356);
-  EXPECT_EQ(WidthAfterResize(256, 400), 405);
-  EXPECT_EQ(WidthAfterResize(500, 400), 500);
-}
-
 }  // namespace
 }  // namespace book

@@ -182,23 +182,3 @@ TEST(PropertyForm, SetAlbumFontSelectsItsFaceAndSizesTheSample) {
 }
 
 }  // namespace
-
-namespace {
-// Not a check: keeps the dialog on the screen for four seconds so a screenshot can be taken.
-// Run with --gtest_also_run_disabled_tests.
-TEST(PropertyForm, DISABLED_ShowForALook) {
-  TPropertyForm form;
-  form.SetAlbumCaption("旅行");
-  form.SetCoverColor(0x0000C0);
-  form.OnShown = [](TPropertyForm& f) {
-    DWORD end = GetTickCount() + 4000;
-    while (GetTickCount() < end) {
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-      Sleep(20);
-    }
-    PostMessageW(f.Handle(), WM_CLOSE, 0, 0);
-  };
-  form.Execute(nullptr);
-}
-}  // namespace

@@ -308,46 +308,13 @@ TEST(FormShelfRealDialog, DeletingAnAlbumAnsweredNoByTheRealMessageBoxKeepsIt) {
   TempFolder::Write(lib, Library());
   TForm1 f(lib);
   f.BookShape1Click(*f.Books[0]);
-  struct Closer {
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
-      HWND box = FindWindowW(L"#32770", L"削除の確認");
-      if (!box) return;
-      KillTimer(nullptr, id);
-      PostMessageW(box, WM_COMMAND, IDNO, 0);
-    }
-  };
-  UINT_PTR timer = SetTimer(nullptr, 0, 50, &Closer::Tick);
-  f.ExecuteCommand(app::cmd::DelAlbum);
-  KillTimer(nullptr, timer);
+  {
+    win::AnswerRealDialog no(IDNO);
+    f.ExecuteCommand(app::cmd::DelAlbum);
+  }
   EXPECT_EQ(f.Books.size(), 3u);
   EXPECT_EQ(f.CurrentBook, f.Books[0].get());
   EXPECT_NE(f.RootNode, nullptr);
 }
 
-}  // namespace
-
-namespace {
-// Not a check: shows the main window with three albums, the second one open with two
-// folders, for five seconds so a screenshot can be taken. Run with
-// --gtest_also_run_disabled_tests.
-TEST(FormShelfLook, DISABLED_ShowForALook) {
-  TempFolder dir;
-  std::string lib = dir.File("Quiran.Alb");
-  TempFolder::Write(lib, Library());
-  TForm1 f(lib);
-  f.Books[0]->SetColor(0x0000C0);
-  f.Books[1]->SetColor(0x806000);
-  f.Books[2]->SetColor(0x208020);
-  f.BookShape1Click(*f.Books[1]);
-  ShowWindow(f.Handle(), SW_SHOW);
-  if (GetEnvironmentVariableW(L"QUIRAN_REDRAW", nullptr, 0))
-    RedrawWindow(f.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  DWORD end = GetTickCount() + 5000;
-  while (GetTickCount() < end) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    Sleep(20);
-  }
-  for (auto& b : f.Books) b->Data().clear();
-}
 }  // namespace

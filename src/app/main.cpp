@@ -2,6 +2,7 @@
 // the dialogs, each made once and reused, then the message loop until the main window closes.
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "album/property_form.h"
 #include "app/form1.h"
@@ -12,6 +13,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_COOL_CLASSES | ICC_BAR_CLASSES |
                                             ICC_USEREX_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
+  // The shell's folder browser needs COM on this thread.
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   // Plug-in formats are registered under the plug-in bitmap from the first search on.
   InitPictureFormats();
   struct PictureFormatsAtExit {

@@ -48,4 +48,27 @@ class ScriptedDialogs : public Dialogs {
   std::deque<std::optional<std::string>> folders;
 };
 
+// Answers the next real platform dialog (class "#32770") that appears while this object
+// lives: a timer posts `command` (IDNO, IDCANCEL ...) to it once it is up.
+class AnswerRealDialog {
+ public:
+  explicit AnswerRealDialog(int command) {
+    command_ = command;
+    timer_ = SetTimer(nullptr, 0, 50, &Tick);
+  }
+  AnswerRealDialog(const AnswerRealDialog&) = delete;
+  AnswerRealDialog& operator=(const AnswerRealDialog&) = delete;
+  ~AnswerRealDialog() { KillTimer(nullptr, timer_); }
+
+ private:
+  static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = FindWindowW(L"#32770", nullptr);
+    if (!box || !IsWindowVisible(box)) return;
+    KillTimer(nullptr, id);
+    PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(command_), 0);
+  }
+  static inline int command_ = IDCANCEL;
+  UINT_PTR timer_;
+};
+
 }  // namespace win

@@ -168,19 +168,14 @@ TEST(WinWindow, ObjectIsUnlinkedWhenItsWindowIsDestroyed) {
   EXPECT_FALSE(IsWindow(h));
 }
 
-TEST(WinDialogs, RealMessageBoxIsAnsweredByKeyboard) {
-  // Drives the real platform message box: a timer posts "N" (No) to it once it is up.
-  struct Closer {
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) {
-      HWND box = FindWindowW(L"#32770", L"削除の確認");
-      if (!box) return;
-      KillTimer(nullptr, id);
-      PostMessageW(box, WM_COMMAND, IDNO, 0);
-    }
-  };
-  UINT_PTR timer = SetTimer(nullptr, 0, 50, &Closer::Tick);
-  int answer = CurrentDialogs().MessageDlg(nullptr, "よろしいですか？", "削除の確認",
-                                           MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2);
-  KillTimer(nullptr, timer);
-  EXPECT_EQ(answer, IDNO);
+// The real colour chooser and folder browser, cancelled: nothing is chosen, nothing fails.
+TEST(WinDialogs, RealColourChooserAndFolderBrowserCancelled) {
+  {
+    AnswerRealDialog cancel(IDCANCEL);
+    EXPECT_EQ(CurrentDialogs().PickColor(nullptr, 0x0000FF), std::nullopt);
+  }
+  {
+    AnswerRealDialog cancel(IDCANCEL);
+    EXPECT_EQ(CurrentDialogs().BrowseFolder(nullptr, "フォルダー追加"), std::nullopt);
+  }
 }
