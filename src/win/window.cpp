@@ -87,6 +87,11 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return result;
 }
 
+bool Window::Reflect(HWND child, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  auto* control = dynamic_cast<Control*>(FromHandle(child));
+  return control && control->OnReflect(msg, wp, lp, result);
+}
+
 LRESULT Window::Default(UINT msg, WPARAM wp, LPARAM lp) { return DefWindowProcW(hwnd_, msg, wp, lp); }
 
 LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -99,37 +104,20 @@ LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_COMMAND:
-      if (lp) {
-        if (auto* c = dynamic_cast<Control*>(FromHandle(reinterpret_cast<HWND>(lp)))) {
-          LRESULT r = 0;
-          if (c->OnReflect(msg, wp, lp, r)) return r;
-        }
-      }
+      if (LRESULT r = 0; lp && Reflect(reinterpret_cast<HWND>(lp), msg, wp, lp, r)) return r;
       break;
-    case WM_NOTIFY: {
-      auto* hdr = reinterpret_cast<NMHDR*>(lp);
-      if (auto* c = dynamic_cast<Control*>(FromHandle(hdr->hwndFrom))) {
-        LRESULT r = 0;
-        if (c->OnReflect(msg, wp, lp, r)) return r;
-      }
+    case WM_NOTIFY:
+      if (LRESULT r = 0; Reflect(reinterpret_cast<NMHDR*>(lp)->hwndFrom, msg, wp, lp, r)) return r;
       break;
-    }
     case WM_DRAWITEM: {
       auto* dis = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
-      if (dis->CtlType != ODT_MENU)
-        if (auto* c = dynamic_cast<Control*>(FromHandle(dis->hwndItem))) {
-          LRESULT r = 0;
-          if (c->OnReflect(msg, wp, lp, r)) return TRUE;
-        }
+      if (LRESULT r = 0; dis->CtlType != ODT_MENU && Reflect(dis->hwndItem, msg, wp, lp, r)) return TRUE;
       break;
     }
     case WM_MEASUREITEM: {
       auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
-      if (mis->CtlType != ODT_MENU)
-        if (auto* c = dynamic_cast<Control*>(FromHandle(GetDlgItem(hwnd_, static_cast<int>(mis->CtlID))))) {
-          LRESULT r = 0;
-          if (c->OnReflect(msg, wp, lp, r)) return TRUE;
-        }
+      HWND item = GetDlgItem(hwnd_, static_cast<int>(mis->CtlID));
+      if (LRESULT r = 0; mis->CtlType != ODT_MENU && Reflect(item, msg, wp, lp, r)) return TRUE;
       break;
     }
     case WM_LBUTTONDOWN: case WM_RBUTTONDOWN: case WM_MBUTTONDOWN:

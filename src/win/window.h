@@ -80,6 +80,8 @@ class Window {
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   bool RouteMouse(UINT msg, WPARAM wp, LPARAM lp);
+  // Hands a child's notification back to the child control's object; true when handled.
+  static bool Reflect(HWND child, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
   std::vector<GraphicControl*> graphics_;
   GraphicControl* captured_ = nullptr;
