@@ -11,7 +11,7 @@
 #include "win/text.h"
 
 using app::ActionId;
-using testing_files::TempFolder;
+using win::TempFolder;
 
 namespace {
 

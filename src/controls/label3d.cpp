@@ -23,17 +23,19 @@ void TLabel3D::SetDownColor(std::uint32_t color) {
   Invalidate();
 }
 
-void TLabel3D::SetAutoSize(bool on) {
-  if (on == autoSize_) return;
-  autoSize_ = on;
-  Invalidate();
+namespace {
+// Stores a changed value and repaints; an equal value does nothing.
+template <class T>
+void Change(TLabel3D& label, T& field, T value) {
+  if (field == value) return;
+  field = value;
+  label.Invalidate();
 }
+}  // namespace
 
-void TLabel3D::SetAlignment(TAlignment a) {
-  if (a == alignment_) return;
-  alignment_ = a;
-  Invalidate();
-}
+void TLabel3D::SetAutoSize(bool on) { Change(*this, autoSize_, on); }
+
+void TLabel3D::SetAlignment(TAlignment a) { Change(*this, alignment_, a); }
 
 void TLabel3D::SetStyle(TLabelStyle style) {
   if (style == style_) return;
@@ -48,17 +50,9 @@ void TLabel3D::SetStyle(TLabelStyle style) {
   Invalidate();
 }
 
-void TLabel3D::SetShadowXOffset(int x) {
-  if (x == shadowX_) return;
-  shadowX_ = x;
-  Invalidate();
-}
+void TLabel3D::SetShadowXOffset(int x) { Change(*this, shadowX_, x); }
 
-void TLabel3D::SetShadowYOffset(int y) {
-  if (y == shadowY_) return;
-  shadowY_ = y;
-  Invalidate();
-}
+void TLabel3D::SetShadowYOffset(int y) { Change(*this, shadowY_, y); }
 
 void TLabel3D::SetFont(const FontDesc& font) {
   font_ = font;

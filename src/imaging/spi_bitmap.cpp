@@ -38,28 +38,36 @@ void FreeBlock(HLOCAL h) {
 
 // ---- named loads ----
 
-void TInSPIAble::LoadFromFile(const std::string& fileName) {
-  Ext = sjis::ExtractFileExt(fileName);
-  FileName = fileName;
-  try {
-    NativeLoadFromFile(fileName);
-  } catch (...) {
-    Ext.clear(), FileName.clear();
-    throw;
+namespace {
+
+// Sets the name being loaded for the duration of one named load, whatever its outcome.
+class NamedLoad {
+ public:
+  NamedLoad(TInSPIAble& loader, const std::string& fileName) : loader_(loader) {
+    loader_.Ext = sjis::ExtractFileExt(fileName);
+    loader_.FileName = fileName;
   }
-  Ext.clear(), FileName.clear();
+  NamedLoad(const NamedLoad&) = delete;
+  NamedLoad& operator=(const NamedLoad&) = delete;
+  ~NamedLoad() {
+    loader_.Ext.clear();
+    loader_.FileName.clear();
+  }
+
+ private:
+  TInSPIAble& loader_;
+};
+
+}  // namespace
+
+void TInSPIAble::LoadFromFile(const std::string& fileName) {
+  NamedLoad named(*this, fileName);
+  NativeLoadFromFile(fileName);
 }
 
 void TInSPIAble::LoadFromStreamWithName(TStream& stream, const std::string& fileName) {
-  Ext = sjis::ExtractFileExt(fileName);
-  FileName = fileName;
-  try {
-    LoadFromStream(stream);
-  } catch (...) {
-    Ext.clear(), FileName.clear();
-    throw;
-  }
-  Ext.clear(), FileName.clear();
+  NamedLoad named(*this, fileName);
+  LoadFromStream(stream);
 }
 
 void TInSPIAble::LoadFromStream(TStream& stream) {

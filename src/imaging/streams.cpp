@@ -76,10 +76,3 @@ void TFileStream::SetPosition(std::uint64_t pos) {
   to.QuadPart = static_cast<LONGLONG>(pos);
   SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN);
 }
-
-std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName) {
-  TFileStream f(fileName);
-  TMemoryStream m;
-  m.LoadFromStream(f);
-  return std::move(m.Bytes());
-}

@@ -56,6 +56,3 @@ class TFileStream : public TStream {
  private:
   void* handle_;
 };
-
-// The whole file in memory; fails with EFOpenError or a read error.
-std::vector<std::uint8_t> ReadWholeFile(const std::string& fileName);

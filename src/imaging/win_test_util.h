@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "win/sjis.h"
+#include "win/test_files.h"
 #include "win/text.h"
 
 namespace imgtest {
@@ -18,39 +19,14 @@ using Bytes = std::vector<std::uint8_t>;
 inline std::string PluginDir() { return std::string(sjis::ExtractFilePath(win::ExePath())) + "testplugins\\"; }
 inline std::string Plugin(const std::string& kind) { return PluginDir() + kind + ".spi"; }
 
-inline void WriteFile(const std::string& path, const Bytes& bytes) {
-  HANDLE h = CreateFileW(win::Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD done = 0;
-  ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-  CloseHandle(h);
-}
-
 // A fresh empty folder under the temporary directory, removed with its files afterwards.
-class TempDir {
+// Its path ends with a backslash, so file names can be appended directly.
+class TempDir : public win::TempFolder {
  public:
-  TempDir() {
-    wchar_t base[MAX_PATH];
-    GetTempPathW(MAX_PATH, base);
-    static int serial = 0;
-    path_ = win::Narrow(base) + "quiran_img_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial) + "\\";
-    CreateDirectoryW(win::Wide(path_).c_str(), nullptr);
-  }
-  ~TempDir() {
-    WIN32_FIND_DATAW fd;
-    HANDLE f = FindFirstFileW(win::Wide(path_ + "*").c_str(), &fd);
-    if (f != INVALID_HANDLE_VALUE) {
-      do {
-        std::wstring p = win::Wide(path_) + fd.cFileName;
-        SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(p.c_str());
-      } while (FindNextFileW(f, &fd));
-      FindClose(f);
-    }
-    RemoveDirectoryW(win::Wide(path_).c_str());
-  }
+  TempDir() : path_(win::TempFolder::Path() + "\\") {}
   const std::string& Path() const { return path_; }
   std::string File(const std::string& name, const Bytes& bytes) const {
-    WriteFile(path_ + name, bytes);
+    Write(path_ + name, bytes);
     return path_ + name;
   }
   std::string CopyPlugin(const std::string& kind, const std::string& as = "") const {

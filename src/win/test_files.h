@@ -86,8 +86,3 @@ class TempFolder {
 };
 
 }  // namespace win
-
-// The name the first tests used.
-namespace testing_files {
-using win::TempFolder;
-}  // namespace testing_files

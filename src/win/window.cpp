@@ -72,17 +72,21 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
   Window* self = FromHandle(hwnd);
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  return self ? self->Dispatch(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT Window::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+  HWND hwnd = hwnd_;
   LRESULT result = 0;
   try {
-    result = self->HandleMessage(msg, wp, lp);
+    result = HandleMessage(msg, wp, lp);
   } catch (...) {
     Application::HandleCurrentException();
   }
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    self->OnDestroyed();
+    hwnd_ = nullptr;
+    OnDestroyed();
   }
   return result;
 }
@@ -233,19 +237,8 @@ void Control::CreateControl(const wchar_t* className, HWND parent, int id, DWORD
 }
 
 LRESULT CALLBACK Control::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
-  auto* self = reinterpret_cast<Control*>(ref);
-  LRESULT result = 0;
-  try {
-    result = self->HandleMessage(msg, wp, lp);
-  } catch (...) {
-    Application::HandleCurrentException();
-  }
-  if (msg == WM_NCDESTROY) {
-    RemoveWindowSubclass(hwnd, &Control::SubclassProc, 1);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    self->OnDestroyed();
-  }
+  LRESULT result = reinterpret_cast<Control*>(ref)->Dispatch(msg, wp, lp);
+  if (msg == WM_NCDESTROY) RemoveWindowSubclass(hwnd, &Control::SubclassProc, 1);
   return result;
 }
 

@@ -72,6 +72,9 @@ class Window {
   // The window's own default handling: DefWindowProc, or for a control its system class.
   virtual LRESULT Default(UINT msg, WPARAM wp, LPARAM lp);
 
+  // Runs HandleMessage with failures shown, and unlinks the object at WM_NCDESTROY.
+  LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
+
   // Called at WM_NCDESTROY, after which the object no longer has a window.
   virtual void OnDestroyed() {}
 
