@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <malloc.h>
-
 #include <cfloat>
 #include <cstdint>
 
@@ -36,9 +34,18 @@ DWORD Slot() {
   return slot;
 }
 
+// The processor's faults. Floating-point ones are among them: foreign code may unmask them,
+// and where 32-bit code runs under an emulator an integer division by zero arrives as one.
 bool IsHardwareFault(DWORD code) {
   switch (code) {
     case EXCEPTION_ACCESS_VIOLATION:
+    case EXCEPTION_FLT_DENORMAL_OPERAND:
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+    case EXCEPTION_FLT_INEXACT_RESULT:
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_OVERFLOW:
+    case EXCEPTION_FLT_STACK_CHECK:
+    case EXCEPTION_FLT_UNDERFLOW:
     case EXCEPTION_ARRAY_BOUNDS_EXCEEDED:
     case EXCEPTION_DATATYPE_MISALIGNMENT:
     case EXCEPTION_ILLEGAL_INSTRUCTION:
@@ -50,6 +57,43 @@ bool IsHardwareFault(DWORD code) {
       return true;
     default:
       return false;
+  }
+}
+
+// This thread's information block (read directly: the intrinsic warns falsely).
+NT_TIB* ThreadInformation() {
+  NT_TIB* t;
+#ifdef _WIN64
+  asm("movq %%gs:0x30, %0" : "=r"(t));
+#else
+  asm("movl %%fs:0x18, %0" : "=r"(t));
+#endif
+  return t;
+}
+
+// Puts a guard page back at the bottom of this thread's stack after an overflow used it up,
+// so that the next overflow is caught too. (The C runtime's _resetstkoflw instead makes the
+// page holding its own frame the guard page, which is touched again at once; where 32-bit
+// code runs under qemu's translation, Wine cannot tell that fault from any other, and the
+// process ends.)
+void RearmStackGuard() {
+  MEMORY_BASIC_INFORMATION m;
+  if (!VirtualQuery(&m, &m, sizeof m)) return;
+  void* const base = m.AllocationBase;
+  SYSTEM_INFO si;
+  GetSystemInfo(&si);
+  char* p = static_cast<char*>(base);
+  while (p < reinterpret_cast<char*>(&m) && VirtualQuery(p, &m, sizeof m) && m.AllocationBase == base) {
+    if (m.State == MEM_COMMIT && (m.Protect & PAGE_GUARD)) return;  // still armed
+    if (m.State == MEM_COMMIT && !(m.Protect & PAGE_NOACCESS)) {
+      // The lowest page the stack may use becomes the guard page again, and the stack's
+      // limit its top, as before the first overflow.
+      DWORD old;
+      if (VirtualProtect(m.BaseAddress, si.dwPageSize, PAGE_READWRITE | PAGE_GUARD, &old))
+        ThreadInformation()->StackLimit = static_cast<char*>(m.BaseAddress) + si.dwPageSize;
+      return;
+    }
+    p = static_cast<char*>(m.BaseAddress) + m.RegionSize;
   }
 }
 
@@ -113,7 +157,7 @@ __attribute__((noinline)) bool Call(void (*fn)(void*), void* context, unsigned l
     _controlfp(self->fpuControl, _MCW_EM | _MCW_RC);
     // A stack overflow used up the stack's guard page; without a new one the next overflow
     // would end the process.
-    if (self->code == EXCEPTION_STACK_OVERFLOW) _resetstkoflw();
+    if (self->code == EXCEPTION_STACK_OVERFLOW) RearmStackGuard();
     if (code) *code = self->code;
     return false;
   }
