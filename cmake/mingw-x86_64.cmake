@@ -1,4 +1,4 @@
-# Cross-compiling for 64-bit Windows (the build tests run under 64-bit Wine) with Debian's mingw-w64 (posix thread model).
+# Cross-compiling for 64-bit Windows (its tests run under 64-bit Wine) with Debian's mingw-w64 (posix thread model).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
