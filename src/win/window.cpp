@@ -7,6 +7,7 @@
 
 #include "win/app.h"
 #include "win/error.h"
+#include "win/fault_guard.h"
 #include "win/text.h"
 
 namespace win {
@@ -65,6 +66,21 @@ void Window::CreateWindowOf(const CreateArgs& args) {
   if (!h) throw Exception("ウィンドウを作成できません: " + LastErrorText());
 }
 
+Window::CreateArgs Window::DialogArgs(const std::string& caption, int clientWidth, int clientHeight) {
+  CreateArgs a;
+  a.text = caption;
+  a.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  a.exStyle = WS_EX_DLGMODALFRAME;
+  RECT outer{0, 0, clientWidth, clientHeight};
+  AdjustWindowRectEx(&outer, a.style, FALSE, a.exStyle);
+  a.width = outer.right - outer.left;
+  a.height = outer.bottom - outer.top;
+  a.x = (GetSystemMetrics(SM_CXSCREEN) - a.width) / 2;
+  a.y = (GetSystemMetrics(SM_CYSCREEN) - a.height) / 2;
+  a.background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  return a;
+}
+
 LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE) {
     auto* self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
@@ -76,6 +92,9 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT Window::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+  // A plug-in may run a message loop of its own (a message box) inside a guarded call: the
+  // window procedures it reaches are Quiran's code, whose faults are not the plug-in's.
+  fault_guard::Unguarded unguarded;
   HWND hwnd = hwnd_;
   LRESULT result = 0;
   try {
