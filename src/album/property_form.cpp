@@ -6,6 +6,7 @@
 
 #include "win/app.h"
 #include "win/canvas.h"
+#include "win/modal.h"
 #include "win/text.h"
 
 // ---- TColorPanel ----
@@ -122,21 +123,7 @@ std::vector<std::string> TPropertyForm::VerticalFaces() {
 }
 
 void TPropertyForm::FormCreate() {
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  const DWORD exStyle = WS_EX_DLGMODALFRAME;
-  RECT outer{0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&outer, style, FALSE, exStyle);
-  const int w = outer.right - outer.left, h = outer.bottom - outer.top;
-  CreateArgs a;
-  a.text = "アルバムのプロパティ";
-  a.style = style;
-  a.exStyle = exStyle;
-  a.width = w;
-  a.height = h;
-  a.x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
-  a.y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-  a.background = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  CreateWindowOf(a);
+  CreateWindowOf(DialogArgs("アルバムのプロパティ", kClientWidth, kClientHeight));
 
   FontDesc uiFont;
   uiFont.Name = "ＭＳ Ｐゴシック";
@@ -252,37 +239,11 @@ void TPropertyForm::CoverColorItemClick(TColorPanel& sender) {
 }
 
 bool TPropertyForm::Execute(HWND owner) {
-  if (!owner) owner = win::Application::MainWindow();
-  SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
-  modalResult_ = 0;
-  if (owner) EnableWindow(owner, FALSE);
-  ShowWindow(hwnd_, SW_SHOW);
-  SetForegroundWindow(hwnd_);
-  SetFocus(captionEdit_.Handle());
-  SendMessageW(captionEdit_.Handle(), EM_SETSEL, 0, -1);
-  // The owner must come back even if a handler or the test hook fails.
-  struct Restore {
-    HWND owner, self;
-    ~Restore() {
-      if (owner) EnableWindow(owner, TRUE);
-      ShowWindow(self, SW_HIDE);
-    }
-  } restore{owner, hwnd_};
-  if (OnShown) OnShown(*this);
-  MSG msg;
-  while (modalResult_ == 0 && hwnd_) {
-    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-    if (got <= 0) {
-      PostQuitMessage(got == 0 ? static_cast<int>(msg.wParam) : 0);  // leave it for the main loop
-      modalResult_ = IDCANCEL;
-      break;
-    }
-    // IsDialogMessage gives Tab between the controls, Enter as OK and Esc as Cancel.
-    if (IsDialogMessageW(hwnd_, &msg)) continue;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-  return modalResult_ == IDOK;
+  return win::RunModal(hwnd_, owner, modalResult_, [this] {
+           SetFocus(captionEdit_.Handle());
+           SendMessageW(captionEdit_.Handle(), EM_SETSEL, 0, -1);
+           if (OnShown) OnShown(*this);
+         }) == IDOK;
 }
 
 void TPropertyForm::CloseWith(int result) { modalResult_ = result; }

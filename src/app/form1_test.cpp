@@ -7,6 +7,7 @@
 #include "album/album_file.h"
 #include "app/main_layout.h"
 #include "imaging/spi_bitmap.h"
+#include "imaging/win_test_util.h"
 #include "win/sjis.h"
 #include "win/test_files.h"
 #include "win/app.h"
@@ -571,8 +572,8 @@ TEST(FormLayout, ShelfScrollsSidewaysAndNewBooksKeepTheirShelfPlace) {
 // window is built, registers the plug-in's formats, and unloads the plug-ins with the window.
 TEST(FormPlugins, PluginsInTheCurrentDirectoryAreLoadedWithTheWindow) {
   TempFolder dir;
-  std::string plugins = std::string(sjis::ExtractFilePath(win::ExePath())) + "testplugins\\";
-  ASSERT_TRUE(CopyFileW(win::Wide(plugins + "ppm.spi").c_str(), win::Wide(dir.File("ppm.spi")).c_str(), FALSE));
+  const std::string ppm = dir.File("ppm" + imgtest::kPluginExt);
+  ASSERT_TRUE(CopyFileW(win::Wide(imgtest::Plugin("ppm")).c_str(), win::Wide(ppm).c_str(), FALSE));
   wchar_t old[MAX_PATH];
   GetCurrentDirectoryW(MAX_PATH, old);
   SetCurrentDirectoryW(win::Wide(dir.Path()).c_str());
@@ -582,7 +583,7 @@ TEST(FormPlugins, PluginsInTheCurrentDirectoryAreLoadedWithTheWindow) {
     SetCurrentDirectoryW(old);
     ASSERT_EQ(CurrentSPIs(), form.SPIs1.get());
     ASSERT_EQ(form.SPIs1->Count(), 1);
-    EXPECT_TRUE(sjis::SameTextAscii(form.SPIs1->Items(0)->FileName(), dir.File("ppm.spi")));
+    EXPECT_TRUE(sjis::SameTextAscii(form.SPIs1->Items(0)->FileName(), ppm));
     EXPECT_TRUE(IsPictureFile("写真.PPM"));
     SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
   }

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "imaging/fault_guard.h"
 #include "imaging/spi_filters.h"
+#include "win/fault_guard.h"
 #include "win/sjis.h"
 #include "win/text.h"
 
@@ -17,6 +17,15 @@ std::string HexCode(unsigned long code) {
   std::snprintf(buf, sizeof buf, "%08lX", code);
   return buf;
 }
+
+// The bytes a stdcall function's arguments take on the stack, from its declared type: each
+// argument fills whole 4-byte slots.
+template <class F>
+struct StdcallArgs;
+template <class R, class... A>
+struct StdcallArgs<R(WINAPI*)(A...)> {
+  static constexpr int Bytes = (0 + ... + static_cast<int>((sizeof(A) + 3) / 4 * 4));
+};
 
 }  // namespace
 
@@ -35,15 +44,28 @@ TSPI::TSPI(const std::string& fileName) {
   DWORD n = GetModuleFileNameW(handle_, path, 255);
   fileName_ = n ? win::Narrow(std::wstring_view(path, n)) : fileName;
   // 3. The nine entry points; a missing one stays null.
-  getPluginInfo_ = reinterpret_cast<SpiGetPluginInfo>(reinterpret_cast<void (*)()>(GetProc("GetPluginInfo")));
-  configurationDlg_ = GetProc("ConfigurationDlg");
-  isSupported_ = reinterpret_cast<SpiIsSupported>(reinterpret_cast<void (*)()>(GetProc("IsSupported")));
-  getPictureInfo_ = reinterpret_cast<SpiGetPictureInfo>(reinterpret_cast<void (*)()>(GetProc("GetPictureInfo")));
-  getPicture_ = reinterpret_cast<SpiGetPicture>(reinterpret_cast<void (*)()>(GetProc("GetPicture")));
-  getPreview_ = GetProc("GetPreview");
-  getArchiveInfo_ = GetProc("GetArchiveInfo");
-  getFileInfo_ = GetProc("GetFileInfo");
-  getFile_ = GetProc("GetFile");
+  Find(getPluginInfo_, "GetPluginInfo");
+  Find(configurationDlg_, "ConfigurationDlg");
+  Find(isSupported_, "IsSupported");
+  Find(getPictureInfo_, "GetPictureInfo");
+  Find(getPicture_, "GetPicture");
+  Find(getPreview_, "GetPreview");
+  Find(getArchiveInfo_, "GetArchiveInfo");
+  Find(getFileInfo_, "GetFileInfo");
+  Find(getFile_, "GetFile");
+}
+
+template <class F>
+void TSPI::Find(F& entry, const char* name) {
+  FARPROC p = GetProc(name);
+#ifndef _WIN64
+  // Some 32-bit plug-ins export their stdcall functions only under decorated names, as their
+  // compilers write them: "GetPicture@28", or "_GetPicture@28".
+  const std::string decorated = std::string(name) + "@" + std::to_string(StdcallArgs<F>::Bytes);
+  if (!p) p = GetProc(decorated.c_str());
+  if (!p) p = GetProc(("_" + decorated).c_str());
+#endif
+  entry = reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
 }
 
 std::unique_ptr<TSPI> TSPI::Create(const std::string& fileName) { return Build<TSPI>(fileName); }
@@ -56,7 +78,7 @@ void TSPI::Construct() {
   text = Info(1, &answered);
   if (answered) pluginInfo_ = text;
   // Format pairs 2/3, 4/5, ...: the first pair with a missing member ends the list.
-  for (int n = 2;; n += 2) {
+  for (int n = 2; n < 2 + 2 * kMaxFormats; n += 2) {
     bool a = false, b = false;
     std::string filter = Info(n, &a);
     if (!a) break;
@@ -83,9 +105,12 @@ void TSPI::Require(void (*entry)(), const char* name) const {
 
 template <class F>
 void TSPI::Guarded(const char* name, F call) {
+  if (faulted_) throw ESPIPluginFault(Format("%s:異常を起こしたSusie Pluginは使えません", {fileName_}));
   unsigned long code = 0;
-  if (!fault_guard::Run(call, &code))
-    throw ESPIPluginFault(Format("%s:Susie Pluginの%sで例外 %s が発生しました", {fileName_, name, HexCode(code)}));
+  if (fault_guard::Run(call, &code)) return;
+  faulted_ = true;
+  if (owner_ && owner_->OnPluginFault) owner_->OnPluginFault(*owner_, *this);
+  throw ESPIPluginFault(Format("%s:Susie Pluginの%sで例外 %s が発生しました", {fileName_, name, HexCode(code)}));
 }
 
 void TSPI::CheckAPI() { Require(reinterpret_cast<void (*)()>(getPluginInfo_), "GetPluginInfo"); }
@@ -115,14 +140,14 @@ void TInSPI::CheckAPI() {
   Require(reinterpret_cast<void (*)()>(getPicture_), "GetPicture");
 }
 
-int TInSPI::GetPictureInfo(LPCSTR data, long length, unsigned int flag, SpiPictureInfo* info) {
+int TInSPI::GetPictureInfo(LPCSTR data, LONG_PTR length, unsigned int flag, SpiPictureInfo* info) {
   Require(reinterpret_cast<void (*)()>(getPictureInfo_), "GetPictureInfo");
   int r = 0;
   Guarded("GetPictureInfo", [&] { r = getPictureInfo_(data, length, flag, info); });
   return r;
 }
 
-int TInSPI::GetPicture(LPCSTR data, long length, unsigned int flag, HLOCAL* bitmapInfo, HLOCAL* bits,
+int TInSPI::GetPicture(LPCSTR data, LONG_PTR length, unsigned int flag, HLOCAL* bitmapInfo, HLOCAL* bits,
                        SpiProgressCallback progress, LONG_PTR userValue) {
   Require(reinterpret_cast<void (*)()>(getPicture_), "GetPicture");
   int r = 0;
@@ -164,6 +189,12 @@ TSPIs* CurrentSPIs() { return current; }
 TSPIs::TSPIs() {
   if (current) throw ESPIDupCreateSPIs("TSPIs は複数生成できません");
   current = this;
+  Changed();
+}
+
+void TSPIs::Changed() {
+  static std::uint64_t counter = 0;
+  generation_ = ++counter;
 }
 
 TSPIs::~TSPIs() {
@@ -174,8 +205,17 @@ TSPIs::~TSPIs() {
 void TSPIs::SetDefaultGraphicClass(const TGraphicClass* graphicClass) { defaultGraphicClass = graphicClass; }
 const TGraphicClass* TSPIs::DefaultGraphicClass() { return defaultGraphicClass; }
 
+std::vector<std::string> TSPIs::PluginMasks() {
+#ifdef _WIN64
+  return {"*.spi", "*.sph"};
+#else
+  return {"*.spi"};
+#endif
+}
+
 void TSPIs::Loaded() {
-  if (AutoSearch) Search("*.spi");
+  if (!AutoSearch) return;
+  for (const std::string& mask : PluginMasks()) Search(mask);
 }
 
 std::string TSPIs::SusieDirectory() {
@@ -243,14 +283,13 @@ void TSPIs::SearchDir(const std::string& directory, const std::string& mask) {
   // The whole directory is listed before anything is loaded.
   std::vector<std::string> found;
   WIN32_FIND_DATAW fd;
-  HANDLE find = FindFirstFileW(win::Wide(directory + mask).c_str(), &fd);
-  if (find != INVALID_HANDLE_VALUE) {
+  win::FindHandle find(win::FindFirst(win::Wide(directory + mask), fd));
+  if (find) {
     do {
       if (fd.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN)) continue;
       std::string path = directory + win::Narrow(fd.cFileName);
       if (IndexOf(path) < 0) found.push_back(std::move(path));
     } while (FindNextFileW(find, &fd));
-    FindClose(find);
   }
   for (const std::string& path : found) {
     bool accept = true;
@@ -279,6 +318,8 @@ void TSPIs::Insert(int index, std::unique_ptr<TSPI> spi) {
   if (index < 0 || index > Count()) throw Exception("リストのインデックスが範囲を超えています");
   TSPI* added = spi.get();
   items_.insert(items_.begin() + index, std::move(spi));
+  added->owner_ = this;
+  Changed();
   auto* in = dynamic_cast<TInSPI*>(added);
   if (!in) return;
   for (std::size_t j = 0; j < in->Filters().size(); ++j) {
@@ -294,6 +335,7 @@ void TSPIs::Insert(int index, std::unique_ptr<TSPI> spi) {
 void TSPIs::Delete(int index) {
   if (index < 0 || index >= Count()) throw Exception("リストのインデックスが範囲を超えています");
   items_.erase(items_.begin() + index);
+  Changed();
 }
 
 void TSPIs::Clear() {
@@ -308,7 +350,9 @@ int TSPIs::IndexOf(const std::string& fileName) const {
 
 void TSPIs::GetSPIs(const std::vector<TSPIClassTest>& classes, const std::string& fileName,
                     std::vector<TSPI*>& list) const {
+  const std::string upperName = choice_.AllInUse() ? std::string() : win::UpperJa(fileName);
   std::vector<std::size_t> order = CandidateOrder(items_.size(), fileName, [&](std::size_t i) -> const std::vector<std::string>* {
+    if (!UsableFor(*items_[i], upperName)) return nullptr;
     for (TSPIClassTest test : classes)
       if (test(*items_[i])) return &items_[i]->Filters();
     return nullptr;
@@ -318,4 +362,42 @@ void TSPIs::GetSPIs(const std::vector<TSPIClassTest>& classes, const std::string
   for (std::size_t i : order) (FiltersClaim(items_[i]->Filters(), fileName) ? front : back).push_back(items_[i].get());
   list.insert(list.begin(), front.begin(), front.end());
   list.insert(list.end(), back.begin(), back.end());
+}
+
+bool TSPIs::UsableFor(const TSPI& spi, const std::string& upperName) const {
+  if (spi.Faulted()) return false;
+  if (choice_.AllInUse() || spi.Filters().empty()) return true;
+  bool anyInUse = false, matchesInUse = false, matchesWithdrawn = false;
+  for (std::size_t j = 0; j < spi.Filters().size(); ++j) {
+    bool inUse = FormatInUse(spi, j);
+    anyInUse = anyInUse || inUse;
+    if (FilterMatchesUpperName(win::UpperJa(spi.Filters()[j]), upperName)) (inUse ? matchesInUse : matchesWithdrawn) = true;
+  }
+  // A file of a withdrawn format is still offered when another format of the plug-in in use
+  // names it too.
+  return anyInUse && (matchesInUse || !matchesWithdrawn);
+}
+
+bool TSPIs::FormatInUse(const TSPI& spi, std::size_t format) const {
+  return choice_.InUse(sjis::ExtractFileName(spi.FileName()), spi.Filters().at(format));
+}
+
+void TSPIs::SetFormatInUse(const TSPI& spi, std::size_t format, bool inUse) {
+  choice_.SetInUse(sjis::ExtractFileName(spi.FileName()), spi.Filters().at(format), inUse);
+  Changed();
+}
+
+void TSPIs::SetFormatChoice(TFormatChoice choice) {
+  choice_ = std::move(choice);
+  Changed();
+}
+
+std::vector<TFormatLine> FormatLines(const TSPIs& spis) {
+  std::vector<TFormatLine> lines;
+  for (int i = 0; i < spis.Count(); ++i) {
+    TSPI* spi = spis.Items(i);
+    for (std::size_t j = 0; j < spi->Filters().size(); ++j)
+      lines.push_back({spi, j, Format("%s (%s)", {spi->Descriptions()[j], spi->Filters()[j]})});
+  }
+  return lines;
 }

@@ -10,32 +10,36 @@
 #include <string>
 #include <vector>
 
+#include "imaging/format_choice.h"
 #include "imaging/graphics.h"
+#include "imaging/info_record.h"
 #include "win/error.h"
 #include "win/handle.h"
 
 // ---- the plug-in interface, as the libraries export it (standard Win32 calling convention) ----
+// 64-bit plug-ins (*.sph) take data lengths and the user value pointer-sized; in a 32-bit
+// process LONG_PTR is the 32-bit long of the original interface.
 
-#pragma pack(push, 1)
-// Filled by GetPictureInfo: 26 bytes in a 32-bit process (the handle is pointer-sized).
+// The picture-information record, in a block large enough for every layout plug-ins write
+// (see imaging/info_record.h); zeroed before the call.
 struct SpiPictureInfo {
-  std::int32_t left, top;
-  std::int32_t width, height;
-  std::uint16_t x_density, y_density;
-  std::int16_t colorDepth;
-  HLOCAL hInfo;  // a text in local memory, or null
+  alignas(8) std::uint8_t Bytes[kInfoRecordRoom] = {};
 };
-#pragma pack(pop)
-static_assert(sizeof(SpiPictureInfo) == 22 + sizeof(void*));
 
-// Answers 0 to continue, 1 to stop. The user value carries an address, so it is pointer-sized.
+// Answers 0 to continue, 1 to stop.
 using SpiProgressCallback = int(WINAPI*)(int done, int total, LONG_PTR userValue);
 using SpiGetPluginInfo = int(WINAPI*)(int infoNo, LPSTR buffer, int bufferLength);
 // The second argument holds the address of the file's first bytes (at least 2048 of them).
 using SpiIsSupported = int(WINAPI*)(LPCSTR fileName, ULONG_PTR data);
-using SpiGetPictureInfo = int(WINAPI*)(LPCSTR data, long length, unsigned int flag, SpiPictureInfo* info);
-using SpiGetPicture = int(WINAPI*)(LPCSTR data, long length, unsigned int flag, HLOCAL* bitmapInfo, HLOCAL* bits,
+using SpiGetPictureInfo = int(WINAPI*)(LPCSTR data, LONG_PTR length, unsigned int flag, SpiPictureInfo* info);
+using SpiGetPicture = int(WINAPI*)(LPCSTR data, LONG_PTR length, unsigned int flag, HLOCAL* bitmapInfo, HLOCAL* bits,
                                    SpiProgressCallback progress, LONG_PTR userValue);
+// Looked up, never called; declared for the argument bytes of their decorated names.
+using SpiConfigurationDlg = int(WINAPI*)(HWND parent, int function);
+using SpiGetArchiveInfo = int(WINAPI*)(LPCSTR data, LONG_PTR length, unsigned int flag, HLOCAL* info);
+using SpiGetFileInfo = int(WINAPI*)(LPCSTR data, LONG_PTR length, LPCSTR fileName, unsigned int flag, void* info);
+using SpiGetFile = int(WINAPI*)(LPCSTR source, LONG_PTR length, LPSTR dest, unsigned int flag,
+                                SpiProgressCallback progress, LONG_PTR userValue);
 
 // ---- failures ----
 
@@ -43,13 +47,15 @@ class ESPIInvalidSPI : public Exception { using Exception::Exception; };
 class ESPIInvalidAPI : public Exception { using Exception::Exception; };
 class ESPIFOpenErrorSPI : public Exception { using Exception::Exception; };
 class ESPIDupCreateSPIs : public Exception { using Exception::Exception; };
-// A plug-in faulted (access violation or another hardware exception) inside a call. It is
-// treated like a file that is not a usable plug-in.
+// A plug-in faulted inside a call (a fault it left unhandled: access violation, a
+// floating-point exception, an exception of its own runtime...), or is asked again after it
+// did. While searching it is treated like a file that is not a usable plug-in.
 class ESPIPluginFault : public ESPIInvalidSPI { using ESPIInvalidSPI::ESPIInvalidSPI; };
 
 // ---- plug-in classes ----
 
 class TSPI;
+class TSPIs;
 // A plug-in class: how to build one from a file. Build runs the constructor and then the
 // checks and queries of construction, so that CheckAPI and CanLoad are the class's own.
 using TSPIClass = std::unique_ptr<TSPI> (*)(const std::string& fileName);
@@ -68,11 +74,18 @@ class TSPI {
   const std::vector<std::string>& Filters() const { return filters_; }
   const std::vector<std::string>& Descriptions() const { return descriptions_; }
   bool CanLoad() const { return canLoad_; }
+  // True once the plug-in has faulted: its memory may be damaged, so it is not called again.
+  bool Faulted() const { return faulted_; }
 
   FARPROC GetProc(const char* name) const;
   // Guarded calls: ESPIInvalidAPI when the entry point is missing, ESPIPluginFault when the
-  // plug-in faults inside the call; otherwise the plug-in's answer unchanged.
+  // plug-in faults inside the call or has faulted before; otherwise the plug-in's answer
+  // unchanged.
   int GetPluginInfo(int infoNo, LPSTR buffer, int bufferLength);
+
+  // Format pairs read at construction are limited to this many: a plug-in that answers every
+  // number would otherwise be asked for ever.
+  static constexpr int kMaxFormats = 256;
 
  protected:
   explicit TSPI(const std::string& fileName);
@@ -92,20 +105,29 @@ class TSPI {
   void Guarded(const char* name, F call);
 
   SpiGetPluginInfo getPluginInfo_ = nullptr;
-  FARPROC configurationDlg_ = nullptr;
+  SpiConfigurationDlg configurationDlg_ = nullptr;
   SpiIsSupported isSupported_ = nullptr;
   SpiGetPictureInfo getPictureInfo_ = nullptr;
   SpiGetPicture getPicture_ = nullptr;
-  FARPROC getPreview_ = nullptr, getArchiveInfo_ = nullptr, getFileInfo_ = nullptr, getFile_ = nullptr;
+  SpiGetPicture getPreview_ = nullptr;
+  SpiGetArchiveInfo getArchiveInfo_ = nullptr;
+  SpiGetFileInfo getFileInfo_ = nullptr;
+  SpiGetFile getFile_ = nullptr;
 
  private:
+  friend class TSPIs;
   void Construct();
   std::string Info(int infoNo, bool* answered);
+  // The entry point by its plain name, else by a decorated stdcall name.
+  template <class F>
+  void Find(F& entry, const char* name);
 
   win::Module handle_;
   std::string fileName_, apiVersion_, pluginInfo_;
   std::vector<std::string> filters_, descriptions_;
   bool canLoad_ = false;
+  bool faulted_ = false;
+  TSPIs* owner_ = nullptr;  // the manager whose list holds this plug-in, told of a fault
 };
 
 // Plug-ins that read files.
@@ -122,8 +144,8 @@ class TLoaderSPI : public TSPI {
 class TInSPI : public TLoaderSPI {
  public:
   static std::unique_ptr<TSPI> Create(const std::string& fileName) { return Build<TInSPI>(fileName); }
-  int GetPictureInfo(LPCSTR data, long length, unsigned int flag, SpiPictureInfo* info);
-  int GetPicture(LPCSTR data, long length, unsigned int flag, HLOCAL* bitmapInfo, HLOCAL* bits,
+  int GetPictureInfo(LPCSTR data, LONG_PTR length, unsigned int flag, SpiPictureInfo* info);
+  int GetPicture(LPCSTR data, LONG_PTR length, unsigned int flag, HLOCAL* bitmapInfo, HLOCAL* bits,
                  SpiProgressCallback progress, LONG_PTR userValue);
 
  protected:
@@ -170,7 +192,6 @@ constexpr TSPISearchOptions SearchSet(std::initializer_list<TSPISearchOption> op
   return s;
 }
 
-class TSPIs;
 using TSPISearchingEvent = std::function<void(TSPIs& sender, const std::string& fileName, bool& accept)>;
 using TSPISearchEvent = std::function<void(TSPIs& sender, TSPI& spi, bool& accept)>;
 using TSPIPictureRegisterEvent = std::function<void(TSPIs& sender, TInSPI& spi, const std::string& extension,
@@ -196,7 +217,13 @@ class TSPIs {
   TSPISearchingEvent OnSearching;
   TSPIPictureRegisterEvent OnPictureRegister;
 
-  // Called once the settings are in place: searches "*.spi" when AutoSearch is set.
+  // Called once for a plug-in the first time it faults; it is not called again this run.
+  std::function<void(TSPIs& sender, TSPI& spi)> OnPluginFault;
+
+  // The plug-in file masks of this build: "*.spi"; a 64-bit build also finds the 64-bit
+  // plug-ins, named "*.sph".
+  static std::vector<std::string> PluginMasks();
+  // Called once the settings are in place: searches every plug-in mask when AutoSearch is set.
   void Loaded();
   void Search(const std::string& fileMask);
   void SearchDir(const std::string& directory, const std::string& mask);
@@ -208,8 +235,20 @@ class TSPIs {
   void Delete(int index);
   void Clear();
   int IndexOf(const std::string& fileName) const;
-  // Appends the plug-ins of the wanted classes that may read the file, best first.
+  // Appends the plug-ins of the wanted classes that may read the file, best first. Left out
+  // are plug-ins that have faulted, and those the user withdrew for the file's format.
   void GetSPIs(const std::vector<TSPIClassTest>& classes, const std::string& fileName, std::vector<TSPI*>& list) const;
+
+  // The formats in use (all, until the user withdraws some): a plug-in is not tried for the
+  // files of a format of its own that is withdrawn, nor at all when none of its formats is in
+  // use, and the picture-file test leaves such files out.
+  bool FormatInUse(const TSPI& spi, std::size_t format) const;
+  void SetFormatInUse(const TSPI& spi, std::size_t format, bool inUse);
+  const TFormatChoice& FormatChoice() const { return choice_; }
+  void SetFormatChoice(TFormatChoice choice);
+  // Changes whenever the list or the formats in use change, and differs between managers:
+  // what is computed from them can be kept until it changes.
+  std::uint64_t Generation() const { return generation_; }
 
   static void SetDefaultGraphicClass(const TGraphicClass* graphicClass);
   static const TGraphicClass* DefaultGraphicClass();
@@ -218,8 +257,22 @@ class TSPIs {
   static std::string SusieDirectory();
 
  private:
+  bool UsableFor(const TSPI& spi, const std::string& upperName) const;
+  void Changed();
+
   std::vector<std::unique_ptr<TSPI>> items_;
+  TFormatChoice choice_;
+  std::uint64_t generation_ = 0;
 };
 
 // The one manager of the process, or null.
 TSPIs* CurrentSPIs();
+
+// One line per format entry of every plug-in, in list order and, within a plug-in, in entry
+// order: "description (filter)", with the plug-in and the format it stands for.
+struct TFormatLine {
+  TSPI* Plugin;
+  std::size_t Format;
+  std::string Text;
+};
+std::vector<TFormatLine> FormatLines(const TSPIs& spis);

@@ -1,9 +1,11 @@
 #include "imaging/spi_bitmap.h"
 
 #include <cstring>
+#include <limits>
 
 #include "imaging/dib_file.h"
 #include "imaging/spi_filters.h"
+#include "win/fault_guard.h"
 #include "win/sjis.h"
 #include "win/text.h"
 
@@ -30,8 +32,44 @@ class LockedBlock {
   std::size_t size_;
 };
 
-void FreeBlock(HLOCAL h) {
-  if (h) LocalFree(h);
+// True for a handle LocalAlloc gave out that is not freed yet. Plug-ins hand out values of
+// their own making too (a field they never wrote, one block as both outputs): such a value is
+// never locked or freed.
+bool IsLiveLocalHandle(HLOCAL h) {
+  if (!h) return false;
+  UINT flags = LocalFlags(h);
+  return flags != LMEM_INVALID_HANDLE && !(flags & LMEM_DISCARDED);
+}
+
+// The two blocks GetPicture hands over, freed (each once, and only when live) in every case.
+struct PictureBlocks {
+  HLOCAL Info, Bits;
+  PictureBlocks(HLOCAL info, HLOCAL bits) : Info(info), Bits(bits) {}
+  PictureBlocks(const PictureBlocks&) = delete;
+  PictureBlocks& operator=(const PictureBlocks&) = delete;
+  ~PictureBlocks() {
+    if (IsLiveLocalHandle(Info)) LocalFree(Info);
+    if (Bits != Info && IsLiveLocalHandle(Bits)) LocalFree(Bits);
+  }
+  bool Valid() const { return Info != Bits && IsLiveLocalHandle(Info) && IsLiveLocalHandle(Bits); }
+};
+
+// The text of the information record, from whichever layout's handle is a live block; that
+// block is freed.
+std::string InfoText(const SpiPictureInfo& rec) {
+  for (std::uint64_t value : InfoHandleCandidates(rec.Bytes, sizeof(HLOCAL))) {
+    HLOCAL h = reinterpret_cast<HLOCAL>(static_cast<std::uintptr_t>(value));
+    if (!IsLiveLocalHandle(h)) continue;
+    std::string text;
+    {
+      LockedBlock block(h);
+      const char* p = static_cast<const char*>(block.Data());
+      if (p) text.assign(p, strnlen(p, block.Size()));
+    }
+    LocalFree(h);
+    return text;
+  }
+  return {};
 }
 
 }  // namespace
@@ -139,25 +177,20 @@ bool TInSPIAble::LoadFromMemory(TInSPI& plugin, const std::uint8_t* data, std::s
     if (size) std::memcpy(padded, data, size);
     data = padded;
   }
-  if (size > 0x7FFFFFFF) return false;  // the plug-in interface counts bytes in 32 bits
+  // The length is pointer-sized in the interface (32 bits in a 32-bit process).
+  if (size > static_cast<std::size_t>(std::numeric_limits<LONG_PTR>::max())) return false;
   const LPCSTR bytes = reinterpret_cast<LPCSTR>(data);
-  const long length = static_cast<long>(size);
+  const auto length = static_cast<LONG_PTR>(size);
   try {
     if (plugin.IsSupported(FileName.c_str(), data) == 0) return false;
 
     TPictureInfoRec info;
-    SpiPictureInfo rec{};
+    SpiPictureInfo rec;
     if (plugin.GetPictureInfo(bytes, length, 1, &rec) == 0) {
-      info.Left = rec.left, info.Top = rec.top, info.Width = rec.width, info.Height = rec.height;
-      info.XDensity = rec.x_density, info.YDensity = rec.y_density, info.ColorDepth = rec.colorDepth;
-      if (rec.hInfo) {
-        {
-          LockedBlock text(rec.hInfo);
-          const char* p = static_cast<const char*>(text.Data());
-          if (p) info.Info.assign(p, strnlen(p, text.Size()));
-        }
-        FreeBlock(rec.hInfo);
-      }
+      TInfoRecordFields f = ReadInfoRecord(rec.Bytes);
+      info.Left = f.Left, info.Top = f.Top, info.Width = f.Width, info.Height = f.Height;
+      info.XDensity = f.XDensity, info.YDensity = f.YDensity, info.ColorDepth = f.ColorDepth;
+      info.Info = InfoText(rec);
       info.Valid = true;
     }
 
@@ -165,22 +198,17 @@ bool TInSPIAble::LoadFromMemory(TInSPI& plugin, const std::uint8_t* data, std::s
     pendingFailure_ = nullptr;
     int r = plugin.GetPicture(bytes, length, 1, &hInfo, &hBits, &ProgressCallback, reinterpret_cast<LONG_PTR>(this));
     if (r != 0) {
+      // A failed call hands nothing over, whatever the variables hold now.
       if (pendingFailure_) std::rethrow_exception(std::exchange(pendingFailure_, nullptr));
       return false;
     }
+    PictureBlocks blocks(hInfo, hBits);
+    if (pendingFailure_) std::rethrow_exception(std::exchange(pendingFailure_, nullptr));
+    if (!blocks.Valid()) throw EInvalidGraphic("プラグインの出力した画像が正しくありません");
+    LockedBlock bits(blocks.Bits), bitmapInfo(blocks.Info);
+    if (!bitmapInfo.Data() || !bits.Data()) throw EInvalidGraphic("プラグインの出力した画像が正しくありません");
     bool success = false;
-    try {
-      if (pendingFailure_) std::rethrow_exception(std::exchange(pendingFailure_, nullptr));
-      LockedBlock bits(hBits), bitmapInfo(hInfo);
-      if (!bitmapInfo.Data() || !bits.Data()) throw EInvalidGraphic("プラグインの出力した画像が正しくありません");
-      OnLoadDIB(bitmapInfo.Data(), bitmapInfo.Size(), bits.Data(), bits.Size(), info, success);
-    } catch (...) {
-      FreeBlock(hInfo);
-      FreeBlock(hBits);
-      throw;
-    }
-    FreeBlock(hInfo);
-    FreeBlock(hBits);
+    OnLoadDIB(bitmapInfo.Data(), bitmapInfo.Size(), bits.Data(), bits.Size(), info, success);
     return success;
   } catch (const ESPIPluginFault&) {
     // The plug-in faulted: it has failed for this data, and the load goes on without it.
@@ -189,6 +217,9 @@ bool TInSPIAble::LoadFromMemory(TInSPI& plugin, const std::uint8_t* data, std::s
 }
 
 int WINAPI TInSPIAble::ProgressCallback(int done, int total, LONG_PTR userValue) {
+  // Quiran's own code from here on: a fault in it (or in a message loop the listener runs) is
+  // not the plug-in's, so the guard around the plug-in's call stands aside.
+  fault_guard::Unguarded unguarded;
   if (userValue == 0) return 0;
   auto* self = reinterpret_cast<TInSPIAble*>(userValue);
   // No exception may travel through the plug-in's frames: a listener's failure stops the
@@ -258,19 +289,27 @@ void TSPIBitmap::LoadDIB(const void* bitmapInfo, std::size_t infoSize, const voi
 // ---- picture-file test, start-up and exit ----
 
 bool IsPictureFile(const std::string& name) {
-  // A folder scan asks this for thousands of names: the upper-cased first filters are made
-  // again only when the plug-ins' first filters change.
-  static std::vector<std::string> cachedFor, upperFilters;
-  std::vector<std::string> now;
-  if (TSPIs* spis = CurrentSPIs())
-    for (int i = 0; i < spis->Count(); ++i)
-      if (!spis->Items(i)->Filters().empty()) now.push_back(spis->Items(i)->Filters()[0]);
+  // A folder scan asks this for thousands of names: the upper-cased pattern tails are made
+  // again only when the plug-ins or the formats in use change.
+  static std::uint64_t cachedFor = 0;
+  static std::vector<std::string> upperTails;
+  TSPIs* spis = CurrentSPIs();
+  const std::uint64_t now = spis ? spis->Generation() : 0;
   if (now != cachedFor) {
-    upperFilters.clear();
-    for (const std::string& f : now) upperFilters.push_back(win::UpperJa(f));
-    cachedFor = std::move(now);
+    upperTails.clear();
+    for (int i = 0; spis && i < spis->Count(); ++i) {
+      const TSPI& spi = *spis->Items(i);
+      if (!IsSPIOf<TInSPI>(spi)) continue;
+      for (std::size_t j = 0; j < spi.Filters().size(); ++j) {
+        if (!spis->FormatInUse(spi, j)) continue;
+        const std::string upper = win::UpperJa(spi.Filters()[j]);
+        for (std::string_view pattern : FilterPatterns(upper))
+          if (!PatternTail(pattern).empty()) upperTails.emplace_back(PatternTail(pattern));
+      }
+    }
+    cachedFor = now;
   }
-  return IsPictureNameUpper(win::UpperJa(name), upperFilters);
+  return IsPictureNameUpper(win::UpperJa(name), upperTails);
 }
 
 void InitPictureFormats() {

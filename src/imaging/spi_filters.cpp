@@ -4,19 +4,24 @@
 
 #include "win/sjis.h"
 
+std::vector<std::string_view> FilterPatterns(std::string_view filter) {
+  std::vector<std::string_view> out;
+  std::size_t start = 0, i = 0;
+  while (i < filter.size()) {
+    if (filter[i] != ';') {
+      i += sjis::CharLength(filter, i);
+      continue;
+    }
+    if (i > start) out.push_back(filter.substr(start, i - start));
+    start = ++i;
+  }
+  if (filter.size() > start) out.push_back(filter.substr(start));
+  return out;
+}
+
 std::vector<std::string> FilterExtensions(std::string_view filter) {
   std::vector<std::string> out;
-  std::string_view rest = filter;
-  while (!rest.empty()) {
-    std::string_view pattern = rest;
-    rest = {};
-    for (std::size_t i = 0; i < pattern.size(); i += sjis::CharLength(pattern, i)) {
-      if (pattern[i] == ';') {
-        rest = pattern.substr(i + 1);
-        pattern = pattern.substr(0, i);
-        break;
-      }
-    }
+  for (std::string_view pattern : FilterPatterns(filter)) {
     std::string_view ext = pattern;
     for (std::size_t i = 0; i < pattern.size(); i += sjis::CharLength(pattern, i)) {
       if (pattern[i] == '.') {
@@ -51,13 +56,22 @@ std::vector<std::size_t> CandidateOrder(std::size_t count, std::string_view file
   return {order.begin(), order.end()};
 }
 
-bool IsPictureNameUpper(std::string_view upperName, const std::vector<std::string>& upperFirstFilters) {
+std::string_view PatternTail(std::string_view pattern) {
+  return pattern.empty() ? pattern : pattern.substr(sjis::CharLength(pattern, 0));
+}
+
+bool FilterMatchesUpperName(std::string_view upperFilter, std::string_view upperName) {
+  for (std::string_view pattern : FilterPatterns(upperFilter)) {
+    std::string_view tail = PatternTail(pattern);
+    if (!tail.empty() && sjis::EndsWith(upperName, tail)) return true;
+  }
+  return false;
+}
+
+bool IsPictureNameUpper(std::string_view upperName, const std::vector<std::string>& upperTails) {
   if (sjis::EndsWith(upperName, "BMP") || sjis::EndsWith(upperName, "JPG") || sjis::EndsWith(upperName, "JPEG"))
     return true;
-  for (const std::string& f : upperFirstFilters) {
-    if (f.empty()) continue;
-    std::string_view tail = std::string_view(f).substr(sjis::CharLength(f, 0));
-    if (sjis::EndsWith(upperName, tail)) return true;
-  }
+  for (const std::string& tail : upperTails)
+    if (!tail.empty() && sjis::EndsWith(upperName, tail)) return true;
   return false;
 }

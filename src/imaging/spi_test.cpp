@@ -5,6 +5,7 @@
 
 #include "imaging/spi_bitmap.h"
 #include "imaging/win_test_util.h"
+#include "win/test_alloc.h"
 
 using namespace imgtest;
 
@@ -119,21 +120,21 @@ TEST_F(SpiManager, SearchOfOneDirectorySkipsWhatCannotBeUsed) {
   dir.CopyPlugin("archive");
   dir.CopyPlugin("no_getpicture");  // lacks a function its kind needs: skipped, the search goes on
   dir.CopyPlugin("no_api");
-  dir.File("junk.spi", Bytes(100, 0));
-  std::string hidden = dir.CopyPlugin("xn", "hidden.spi");
+  dir.File("junk" + kPluginExt, Bytes(100, 0));
+  std::string hidden = dir.CopyPlugin("xn", "hidden" + kPluginExt);
   SetFileAttributesW(win::Wide(hidden).c_str(), FILE_ATTRIBUTE_HIDDEN);
   dir.File("other.dll", Bytes(10, 0));
   TSPIs spis;
   spis.SearchOptions = 0;  // a mask with a directory part ignores the options
-  spis.Search(dir.Path() + "*.spi");
+  spis.Search(dir.Path() + "*" + kPluginExt);
   std::vector<std::string> names = Names(spis);
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"archive.spi", "ppm.spi"}));
-  EXPECT_EQ(spis.IndexOf(sjis::UpperAscii(dir.Path() + "PPM.SPI")), spis.IndexOf(dir.Path() + "ppm.spi"));
-  EXPECT_GE(spis.IndexOf(dir.Path() + "ppm.spi"), 0);
+  EXPECT_EQ(names, (std::vector<std::string>{"archive" + kPluginExt, "ppm" + kPluginExt}));
+  EXPECT_EQ(spis.IndexOf(sjis::UpperAscii(dir.Path() + "ppm" + kPluginExt)), spis.IndexOf(dir.Path() + "ppm" + kPluginExt));
+  EXPECT_GE(spis.IndexOf(dir.Path() + "ppm" + kPluginExt), 0);
   EXPECT_EQ(spis.IndexOf(dir.Path() + "none.spi"), -1);
   // Searching again adds nothing: every file is already loaded.
-  spis.Search(dir.Path() + "*.spi");
+  spis.Search(dir.Path() + "*" + kPluginExt);
   EXPECT_EQ(spis.Count(), 2);
 }
 
@@ -155,14 +156,14 @@ TEST_F(SpiManager, SearchPlacesRegistryAndDuplicates) {
     spis.Loaded();
     ASSERT_EQ(spis.Count(), 3);
     EXPECT_TRUE(sjis::SameTextAscii(sjis::ExtractFilePath(spis.Items(0)->FileName()), b.Path()));
-    EXPECT_TRUE(sjis::SameTextAscii(spis.Items(2)->FileName(), a.Path() + "ppm.spi"));
+    EXPECT_TRUE(sjis::SameTextAscii(spis.Items(2)->FileName(), a.Path() + "ppm" + kPluginExt));
   }
   {
     // The registry naming the current directory too: each file is loaded once.
     SetSusiePath(&a.Path());
     TSPIs spis;
     spis.SearchOptions = SearchSet({spsSusieDir, spsCurrentDir});
-    spis.Search("*.spi");
+    spis.Search("*" + kPluginExt);
     EXPECT_EQ(spis.Count(), 1);
   }
   {
@@ -173,8 +174,8 @@ TEST_F(SpiManager, SearchPlacesRegistryAndDuplicates) {
     spis.AutoSearch = false;
     spis.Loaded();
     EXPECT_EQ(spis.Count(), 0);
-    spis.Search("*.spi");
-    EXPECT_EQ(Names(spis), std::vector<std::string>{"ppm.spi"});
+    spis.Search("*" + kPluginExt);
+    EXPECT_EQ(Names(spis), std::vector<std::string>{"ppm" + kPluginExt});
   }
   SetCurrentDirectoryW(oldDir);
 }
@@ -187,11 +188,11 @@ TEST_F(SpiManager, EventsDecideWhatIsLoadedAndRegistered) {
   std::vector<std::string> asked;
   spis.OnSearching = [&](TSPIs&, const std::string& file, bool& accept) {
     asked.emplace_back(sjis::ExtractFileName(file));
-    accept = asked.back() != "ppm.spi";
+    accept = asked.back() != "ppm" + kPluginExt;
   };
-  spis.Search(dir.Path() + "*.spi");
+  spis.Search(dir.Path() + "*" + kPluginExt);
   EXPECT_EQ(asked.size(), 2u);
-  EXPECT_EQ(Names(spis), std::vector<std::string>{"multi.spi"});
+  EXPECT_EQ(Names(spis), std::vector<std::string>{"multi" + kPluginExt});
   // Three patterns register three extensions, "*.*" registers "*".
   EXPECT_EQ(FindFileFormat("aa"), &TSPIBitmap::Class);
   EXPECT_EQ(FindFileFormat("CC"), &TSPIBitmap::Class);
@@ -217,15 +218,15 @@ TEST_F(SpiManager, EventsDecideWhatIsLoadedAndRegistered) {
     registered.push_back(ext);
     cls = nullptr;
   };
-  spis.Search(dir.Path() + "*.spi");
-  EXPECT_EQ(Names(spis), std::vector<std::string>{"ppm.spi"});
+  spis.Search(dir.Path() + "*" + kPluginExt);
+  EXPECT_EQ(Names(spis), std::vector<std::string>{"ppm" + kPluginExt});
   EXPECT_EQ(registered, std::vector<std::string>{"ppm"});
   EXPECT_EQ(FindFileFormat("ppm"), nullptr);
 
   // A failing OnSearching handler ends the search and reaches the caller.
   spis.Clear();
   spis.OnSearching = [](TSPIs&, const std::string&, bool&) { throw Exception("stop"); };
-  EXPECT_THROW(spis.Search(dir.Path() + "*.spi"), Exception);
+  EXPECT_THROW(spis.Search(dir.Path() + "*" + kPluginExt), Exception);
   EXPECT_EQ(spis.Count(), 0);
 }
 
@@ -257,4 +258,71 @@ TEST_F(SpiManager, CandidatesClaimingTheExtensionComeFirstInReverse) {
   spis.GetSPIs({&IsSPIOf<TLoaderSPI>}, "noext", list);
   EXPECT_EQ(list.size(), 5u);
   EXPECT_EQ(list[2], spis.Items(2));
+}
+
+TEST_F(SpiManager, PluginsOfThisBuildsKindAreFound) {
+  // A 64-bit build finds the 64-bit plug-ins (*.sph) and also *.spi files (which load when
+  // they are 64-bit libraries); a 32-bit build keeps to *.spi.
+  TempDir dir;
+  dir.CopyPlugin("ppm", "a.spi");
+  dir.CopyPlugin("topdown", "b.sph");
+  wchar_t oldDir[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, oldDir);
+  SetCurrentDirectoryW(win::Wide(dir.Path()).c_str());
+  {
+    TSPIs spis;
+    spis.SearchOptions = SearchSet({spsCurrentDir});
+    spis.Loaded();
+    std::vector<std::string> names = Names(spis);
+    std::sort(names.begin(), names.end());
+#ifdef _WIN64
+    EXPECT_EQ(names, (std::vector<std::string>{"a.spi", "b.sph"}));
+#else
+    EXPECT_EQ(names, std::vector<std::string>{"a.spi"});
+#endif
+  }
+  SetCurrentDirectoryW(oldDir);
+}
+
+TEST_F(SpiManager, APluginAnsweringEveryNumberIsNotAskedForEver) {
+  auto endless = CreateSPI(Plugin("endless"));
+  ASSERT_TRUE(endless);
+  EXPECT_EQ(endless->Filters().size(), static_cast<std::size_t>(TSPI::kMaxFormats));
+  EXPECT_EQ(endless->Filters().back(), "*.e" + std::to_string(TSPI::kMaxFormats));
+}
+
+TEST_F(SpiManager, ASearchFailingHalfwayLeavesNoHandleOpen) {
+  // Whatever allocation fails while a directory is listed, its listing handle is closed: a
+  // directory with a listing open cannot be removed.
+  TempDir dir;
+  const std::string sub = dir.Path() + "plugins\\";
+  CreateDirectoryW(win::Wide(sub).c_str(), nullptr);
+  const std::vector<std::string> names = {"a" + kPluginExt, "b" + kPluginExt, "c" + kPluginExt};
+  for (const std::string& name : names) TempDir::Write(sub + name, Bytes(64, 0));
+  TSPIs spis;
+  int runs = testalloc::EveryAllocationFailing([&] { spis.SearchDir(sub, "*" + kPluginExt); });
+  EXPECT_GT(runs, 5);
+  for (const std::string& name : names) DeleteFileW(win::Wide(sub + name).c_str());
+  EXPECT_TRUE(RemoveDirectoryW(win::Wide(sub).c_str())) << GetLastError();
+}
+
+TEST_F(SpiManager, DecoratedEntryPointsOfOlderCompilers) {
+#ifdef _WIN64
+  GTEST_SKIP() << "64-bit functions carry no decoration";
+#else
+  // "GetPicture@28" and "_GetPicture@28" stand for "GetPicture" when the plain name is missing.
+  for (const char* kind : {"decorated", "decorated_underscore"}) {
+    win::Module m(LoadLibraryW(win::Wide(Plugin(kind)).c_str()));
+    ASSERT_TRUE(m);
+    ASSERT_EQ(GetProcAddress(m, "GetPicture"), nullptr) << kind;
+    TSPIs spis;
+    spis.Add(CreateSPI(Plugin(kind)));
+    auto* in = dynamic_cast<TInSPI*>(spis.Items(0));
+    ASSERT_TRUE(in) << kind;
+    TempDir dir;
+    TPicture picture;
+    picture.LoadFromFile(dir.File("a.ppm", Ppm(3, 2)));
+    EXPECT_EQ(picture.Pixels().Pixel(2, 1), PpmColor(2, 1)) << kind;
+  }
+#endif
 }

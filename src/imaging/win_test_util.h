@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "win/handle.h"
 #include "win/sjis.h"
 #include "win/test_files.h"
 #include "win/text.h"
@@ -15,9 +16,15 @@ namespace imgtest {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The folder of the test plug-ins (testplugins\ beside the test program).
+// The folder of the test plug-ins (testplugins\ beside the test program), named as this
+// build's plug-ins are: *.spi for 32-bit, *.sph for 64-bit.
+#ifdef _WIN64
+inline const std::string kPluginExt = ".sph";
+#else
+inline const std::string kPluginExt = ".spi";
+#endif
 inline std::string PluginDir() { return std::string(sjis::ExtractFilePath(win::ExePath())) + "testplugins\\"; }
-inline std::string Plugin(const std::string& kind) { return PluginDir() + kind + ".spi"; }
+inline std::string Plugin(const std::string& kind) { return PluginDir() + kind + kPluginExt; }
 
 // A fresh empty folder under the temporary directory, removed with its files afterwards.
 // Its path ends with a backslash, so file names can be appended directly.
@@ -30,7 +37,7 @@ class TempDir : public win::TempFolder {
     return path_ + name;
   }
   std::string CopyPlugin(const std::string& kind, const std::string& as = "") const {
-    std::string to = path_ + (as.empty() ? kind + ".spi" : as);
+    std::string to = path_ + (as.empty() ? kind + kPluginExt : as);
     CopyFileW(win::Wide(Plugin(kind)).c_str(), win::Wide(to).c_str(), FALSE);
     return to;
   }
@@ -54,13 +61,21 @@ inline std::string PluginLog(const std::string& path) {
   HMODULE m = GetModuleHandleW(win::Wide(path).c_str());
   if (!m) return "(not loaded)";
   auto log = reinterpret_cast<int(WINAPI*)(char*, int)>(reinterpret_cast<void (*)()>(GetProcAddress(m, "TestLog")));
+  if (!log) return "(no log)";
   char buf[4096] = {};
   log(buf, sizeof buf);
   return buf;
 }
 inline void ResetPluginLog(const std::string& path) {
   HMODULE m = GetModuleHandleW(win::Wide(path).c_str());
-  if (m) reinterpret_cast<void(WINAPI*)()>(reinterpret_cast<void (*)()>(GetProcAddress(m, "TestReset")))();
+  auto reset = m ? reinterpret_cast<void(WINAPI*)()>(reinterpret_cast<void (*)()>(GetProcAddress(m, "TestReset"))) : nullptr;
+  if (reset) reset();
+}
+
+// A function a test plug-in exports for the tests themselves (loaded while the result lives).
+template <class F>
+F PluginExport(const win::Module& m, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(m, name)));
 }
 
 }  // namespace imgtest

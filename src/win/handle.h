@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
 #include <utility>
 
 namespace win {
@@ -59,6 +60,12 @@ using Icon = Handle<HICON, DestroyIconHandle>;
 using ImageList = Handle<HIMAGELIST, DestroyImageList>;
 // CreateFileW fails with INVALID_HANDLE_VALUE, not null: convert before storing.
 using File = Handle<HANDLE, CloseHandle>;
+// A directory listing; FindFirst gives null, not INVALID_HANDLE_VALUE, when nothing matches.
+using FindHandle = Handle<HANDLE, FindClose>;
+inline HANDLE FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
+  HANDLE h = FindFirstFileW(pattern.c_str(), &data);
+  return h == INVALID_HANDLE_VALUE ? nullptr : h;
+}
 using BorrowedFont = Handle<HFONT, DeleteFontObject, false>;
 
 // Selects an object into a DC and puts the previous one back when it goes out of scope.

@@ -65,6 +65,9 @@ class Window {
   };
   // Creates the window of our own class; this is linked before WM_CREATE.
   void CreateWindowOf(const CreateArgs& args);
+  // A dialog's window: fixed dialog border, caption and close box, the given client size,
+  // centred on the screen, hidden.
+  static CreateArgs DialogArgs(const std::string& caption, int clientWidth, int clientHeight);
 
   // The dispatch switch; the default forwards to the default procedure, paints the hosted
   // graphic controls, routes mouse messages to them and reflects child notifications.

@@ -1,6 +1,7 @@
 /* Image plug-ins used as fixtures by Quiran's Windows-side tests. One source, built once per
-   KIND into its own *.spi library: a working PPM (P6) reader, and libraries that misbehave in
-   the ways real plug-ins do. Every call is noted in a log the tests read through TestLog. */
+   KIND into its own library (*.spi for 32-bit, *.sph for 64-bit): a working PPM (P6) reader,
+   and libraries that misbehave in the ways real plug-ins do. Every call is noted in a log the
+   tests read through TestLog. */
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -26,16 +27,26 @@
 #define KIND_PROGRESS 16
 #define KIND_FAULT_ISSUPPORTED 17
 #define KIND_NO_API 18
+#define KIND_CATCH 19    /* faults inside its own exception frame, recovers, and reads on */
+#define KIND_FPU 20      /* unmasks the floating-point exceptions and divides by zero */
+#define KIND_ENDLESS 21  /* answers every GetPluginInfo number */
+#define KIND_PADDED 22   /* 64-bit: the information record with 2 bytes of padding (32 bytes) */
+#define KIND_BAD_HANDLES 23 /* hands out values that are no live local-memory handles */
 #ifndef KIND
 #error KIND must be defined
 #endif
 
+/* The information record: packed. 64-bit plug-ins exist both ways: packed (30 bytes, the
+   handle at 22) and with 2 bytes of padding before the handle (32 bytes, at 24). */
 #pragma pack(push, 1)
 typedef struct {
   long left, top;
   long width, height;
   WORD x_density, y_density;
   short colorDepth;
+#if KIND == KIND_PADDED && defined(_WIN64)
+  char dummy[2];
+#endif
   HLOCAL hInfo;
 } PictureInfo;
 #pragma pack(pop)
@@ -43,11 +54,9 @@ typedef struct {
 typedef int(WINAPI* ProgressCallback)(int done, int total, LONG_PTR user);
 
 static char logText[4096];
+static void Note(const char* text);
 
-/* A null pointer the compiler cannot see through, for the faulting kinds. */
-static int* volatile nowhere;
-
-__attribute__((unused)) static void Note(const char* text) {
+static void Note(const char* text) {
   size_t used = strlen(logText);
   if (used + strlen(text) + 1 < sizeof logText) strcat(logText, text);
 }
@@ -58,6 +67,137 @@ EXPORT int WINAPI TestLog(char* buf, int len) {
 }
 
 EXPORT void WINAPI TestReset(void) { logText[0] = 0; }
+
+/* A length as decimal digits, all of its bits: 64-bit plug-ins take it pointer-sized. */
+__attribute__((unused)) static const char* Dec(LONG_PTR v) {
+  static char buf[32];
+  char* p = buf + sizeof buf - 1;
+  unsigned long long u = v < 0 ? 0ULL - (unsigned long long)v : (unsigned long long)v;
+  *p = 0;
+  do *--p = (char)('0' + u % 10); while (u /= 10);
+  if (v < 0) *--p = '-';
+  return p;
+}
+
+/* TryCall(fn) runs fn inside an exception frame of the plug-in's own, the way runtimes that
+   turn faults into their own exceptions do: any exception fn raises or causes is caught here
+   (answer 1, its code in caughtCode) and the plug-in goes on. */
+int TryCall(void (*fn)(void));
+void TryCaught(void);
+static volatile DWORD caughtCode;
+#ifdef _WIN64
+void* tryRsp;
+EXCEPTION_DISPOSITION PluginHandler(EXCEPTION_RECORD* rec, void* frame, CONTEXT* ctx, void* dispatch) {
+  if (rec->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
+  caughtCode = rec->ExceptionCode;
+  ctx->Rip = (DWORD64)&TryCaught;
+  return ExceptionContinueExecution;
+}
+__asm__(
+    ".text\n"
+    ".globl TryCall\n"
+    ".def TryCall; .scl 2; .type 32; .endef\n"
+    ".seh_proc TryCall\n"
+    "TryCall:\n"
+    "  pushq %rbp\n  .seh_pushreg %rbp\n"
+    "  pushq %rbx\n  .seh_pushreg %rbx\n"
+    "  pushq %rsi\n  .seh_pushreg %rsi\n"
+    "  pushq %rdi\n  .seh_pushreg %rdi\n"
+    "  pushq %r12\n  .seh_pushreg %r12\n"
+    "  pushq %r13\n  .seh_pushreg %r13\n"
+    "  pushq %r14\n  .seh_pushreg %r14\n"
+    "  pushq %r15\n  .seh_pushreg %r15\n"
+    "  subq $40, %rsp\n  .seh_stackalloc 40\n"
+    "  .seh_endprologue\n"
+    "  .seh_handler PluginHandler, @except\n"
+    "  movq %rsp, tryRsp(%rip)\n"
+    "  callq *%rcx\n"
+    "  xorl %eax, %eax\n"
+    "TryEnd:\n"
+    "  addq $40, %rsp\n"
+    "  popq %r15\n  popq %r14\n  popq %r13\n  popq %r12\n"
+    "  popq %rdi\n  popq %rsi\n  popq %rbx\n  popq %rbp\n"
+    "  ret\n"
+    ".seh_endproc\n"
+    ".globl TryCaught\n"
+    "TryCaught:\n"
+    "  movq tryRsp(%rip), %rsp\n"
+    "  movl $1, %eax\n"
+    "  jmp TryEnd\n");
+#else
+void* tryEsp;
+EXCEPTION_DISPOSITION __cdecl PluginHandler(EXCEPTION_RECORD* rec, void* frame, CONTEXT* ctx, void* dispatch) {
+  if (rec->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
+  caughtCode = rec->ExceptionCode;
+  ctx->Eip = (DWORD)&TryCaught;
+  return ExceptionContinueExecution;
+}
+__asm__(
+    ".text\n"
+    ".globl _TryCall\n"
+    "_TryCall:\n"
+    "  pushl %ebp\n  movl %esp, %ebp\n"
+    "  pushl %ebx\n  pushl %esi\n  pushl %edi\n"
+    "  pushl $_PluginHandler\n"
+    "  pushl %fs:0\n"
+    "  movl %esp, %fs:0\n"
+    "  movl %esp, _tryEsp\n"
+    "  call *8(%ebp)\n"
+    "  xorl %eax, %eax\n"
+    "TryEnd:\n"
+    "  popl %ecx\n  movl %ecx, %fs:0\n  addl $4, %esp\n"
+    "  popl %edi\n  popl %esi\n  popl %ebx\n  popl %ebp\n"
+    "  ret\n"
+    ".globl _TryCaught\n"
+    "_TryCaught:\n"
+    "  movl _tryEsp, %esp\n"
+    "  movl $1, %eax\n"
+    "  jmp TryEnd\n");
+#endif
+
+/* A null pointer the compiler cannot see through, for the faulting kinds. */
+static int* volatile nowhere;
+static void WriteNowhere(void) { *nowhere = 1; }
+static void RaiseOwn(void) { RaiseException(0xE0000001, 0, 0, NULL); }
+
+/* Runs fn in the plug-in's own frame and notes what it caught. */
+__attribute__((unused)) static void NoteCaught(void (*fn)(void)) {
+  char note[64];
+  int caught = TryCall(fn);
+  sprintf(note, caught ? "Caught(%08lX);" : "NotCaught;", (unsigned long)caughtCode);
+  Note(note);
+}
+
+/* For the fault guard's own tests: a fault the plug-in handles itself, and one it leaves. */
+EXPORT int WINAPI TestCatchOwnFault(void) { return TryCall(WriteNowhere); }
+EXPORT void WINAPI TestRaiseUncaught(void) { RaiseOwn(); }
+EXPORT void WINAPI TestUnmaskFloat(void) {
+  unsigned short cw;
+  unsigned csr;
+  __asm__ volatile("fnstcw %0" : "=m"(cw));
+  cw &= (unsigned short)~0x3F;
+  __asm__ volatile("fldcw %0" : : "m"(cw));
+  __asm__ volatile("stmxcsr %0" : "=m"(csr));
+  csr &= ~0x1F80u;
+  __asm__ volatile("ldmxcsr %0" : : "m"(csr));
+}
+/* Divides by zero with the exceptions unmasked: x87 on 32-bit (as older runtimes do), SSE on
+   64-bit. */
+static void DivideByZero(void) {
+  TestUnmaskFloat();
+#ifdef _WIN64
+  {
+    volatile double zero = 0.0, r;
+    r = 1.0 / zero;
+    (void)r;
+  }
+#else
+  {
+    static volatile double zero = 0.0, sink;
+    __asm__ volatile("fld1\n fdivl %0\n fstpl %1\n fwait" : : "m"(zero), "m"(sink));
+  }
+#endif
+}
 
 #if KIND != KIND_NO_API
 
@@ -74,6 +214,9 @@ static const char* const info[] = {
     "00IN", "Quiran test several patterns", "*.aa;*.bb;*.cc", "Three patterns", "*.*", "Everything",
 #elif KIND == KIND_BMP
     "00IN", "Quiran test bitmap taker", "*.bmp", "PPM behind bmp",
+#elif KIND == KIND_CATCH
+    "00IN", "Quiran test catching its own faults", "*.pct", "Catches its own faults", "*.pc2;*.pc3", "Second format",
+    "*.pc4", "Third format",
 #else
     "00IN", "Quiran test PPM reader",
 #if KIND == KIND_PPM || KIND == KIND_NO_GETPICTURE
@@ -96,12 +239,28 @@ static const char* const info[] = {
     "*.psh", "Claims more rows than it gives",
 #elif KIND == KIND_PROGRESS
     "*.ppr", "Reports progress",
+#elif KIND == KIND_FPU
+    "*.pfp", "Floating-point exception",
+#elif KIND == KIND_PADDED
+    "*.ppd", "Padded information record",
+#elif KIND == KIND_BAD_HANDLES
+    "*.pbh", "Hands out bad handles",
 #endif
 #endif
 };
 
 EXPORT int WINAPI GetPluginInfo(int infoNo, LPSTR buf, int len) {
   char note[64];
+#if KIND == KIND_ENDLESS
+  /* Every number has an answer, up to a limit that only stops a host that never stops asking. */
+  static int calls;
+  if (infoNo < 0 || ++calls > 100000) return 0;
+  if (infoNo == 0) sprintf(note, "00IN");
+  else if (infoNo == 1) sprintf(note, "Quiran test answering every number");
+  else sprintf(note, infoNo % 2 ? "Format %d" : "*.e%d", infoNo / 2);
+  lstrcpynA(buf, note, len);
+  return (int)strlen(buf);
+#endif
   sprintf(note, "GetPluginInfo(%d);", infoNo);
   Note(note);
   if (infoNo < 0 || infoNo >= (int)(sizeof info / sizeof info[0]) || !info[infoNo]) return 0;
@@ -114,15 +273,15 @@ EXPORT int WINAPI GetPluginInfo(int infoNo, LPSTR buf, int len) {
 #if KIND == KIND_ARCHIVE
 
 EXPORT int WINAPI IsSupported(LPCSTR name, ULONG_PTR data) { return 0; }
-EXPORT int WINAPI GetArchiveInfo(LPCSTR buf, long len, unsigned flag, HLOCAL* info) { return 1; }
-EXPORT int WINAPI GetFileInfo(LPCSTR buf, long len, LPCSTR name, unsigned flag, void* info) { return 1; }
-EXPORT int WINAPI GetFile(LPCSTR src, long len, LPSTR dest, unsigned flag, FARPROC progress, LONG_PTR user) { return 1; }
+EXPORT int WINAPI GetArchiveInfo(LPCSTR buf, LONG_PTR len, unsigned flag, HLOCAL* info) { return 1; }
+EXPORT int WINAPI GetFileInfo(LPCSTR buf, LONG_PTR len, LPCSTR name, unsigned flag, void* info) { return 1; }
+EXPORT int WINAPI GetFile(LPCSTR src, LONG_PTR len, LPSTR dest, unsigned flag, FARPROC progress, LONG_PTR user) { return 1; }
 
 #elif KIND != KIND_NO_API && KIND != KIND_XN
 
 /* A P6 file: "P6", width, height, 255, one whitespace byte, then RGB rows top first. */
-static int ParsePpm(const unsigned char* p, long len, int* w, int* h, const unsigned char** pixels) {
-  long i = 2;
+static int ParsePpm(const unsigned char* p, LONG_PTR len, int* w, int* h, const unsigned char** pixels) {
+  LONG_PTR i = 2;
   int values[3], k;
   if (len < 2 || p[0] != 'P' || p[1] != '6') return 0;
   for (k = 0; k < 3; ++k) {
@@ -147,6 +306,9 @@ EXPORT int WINAPI IsSupported(LPCSTR name, ULONG_PTR data) {
     if (p[i]) last = i;
   sprintf(note, "IsSupported(%s,%d);", name, last);
   Note(note);
+#if KIND == KIND_CATCH
+  NoteCaught(RaiseOwn);
+#endif
 #if KIND == KIND_FAULT_ISSUPPORTED
   *nowhere = 1;
 #endif
@@ -157,15 +319,22 @@ EXPORT int WINAPI IsSupported(LPCSTR name, ULONG_PTR data) {
 #endif
 }
 
-EXPORT int WINAPI GetPictureInfo(LPCSTR buf, long len, unsigned flag, PictureInfo* pi) {
+EXPORT int WINAPI GetPictureInfo(LPCSTR buf, LONG_PTR len, unsigned flag, PictureInfo* pi) {
   int w, h;
   const unsigned char* px;
   char note[64];
-  sprintf(note, "GetPictureInfo(%ld,%u);", len, flag);
+  sprintf(note, "GetPictureInfo(%s,%u);", Dec(len), flag);
   Note(note);
   if (!ParsePpm((const unsigned char*)buf, len, &w, &h, &px)) return 2;
   memset(pi, 0, sizeof *pi);
   pi->width = w, pi->height = h, pi->colorDepth = 24;
+#if KIND == KIND_PADDED && defined(_WIN64)
+  pi->dummy[0] = 0x5A, pi->dummy[1] = 0x5A; /* padding left as the compiler found it */
+#endif
+#if KIND == KIND_BAD_HANDLES
+  pi->hInfo = (HLOCAL)(ULONG_PTR)0x5A5A5A50; /* never allocated */
+  return 0;
+#endif
   pi->hInfo = LocalAlloc(LMEM_MOVEABLE, 8);
   memcpy(LocalLock(pi->hInfo), "comment", 8);
   LocalUnlock(pi->hInfo);
@@ -180,18 +349,22 @@ static HLOCAL Block(UINT flags, SIZE_T size, void** p) {
   return h;
 }
 
-EXPORT int WINAPI GetPicture(LPCSTR buf, long len, unsigned flag, HLOCAL* pInfo, HLOCAL* pBits, ProgressCallback progress,
-                             LONG_PTR user) {
+EXPORT int WINAPI GetPicture(LPCSTR buf, LONG_PTR len, unsigned flag, HLOCAL* pInfo, HLOCAL* pBits,
+                             ProgressCallback progress, LONG_PTR user) {
   int w, h, x, y, bits = 24, colors = 0, headerSize = 40, topDown = 0, stride, rows;
   const unsigned char* px;
   unsigned char *info, *out;
   UINT flags = LMEM_MOVEABLE;
   BITMAPINFOHEADER* bi;
   char note[64];
-  sprintf(note, "GetPicture(%ld,%u);", len, flag);
+  sprintf(note, "GetPicture(%s,%u);", Dec(len), flag);
   Note(note);
 #if KIND == KIND_FAULT
   *nowhere = 1;
+#elif KIND == KIND_FPU
+  DivideByZero();
+#elif KIND == KIND_CATCH
+  NoteCaught(WriteNowhere);
 #endif
 #if KIND == KIND_RECORD
   return 1;
@@ -252,6 +425,11 @@ EXPORT int WINAPI GetPicture(LPCSTR buf, long len, unsigned flag, HLOCAL* pInfo,
     }
   }
   if (flags == LMEM_MOVEABLE) LocalUnlock(*pInfo), LocalUnlock(*pBits);
+#if KIND == KIND_BAD_HANDLES
+  /* One block handed out as both: whoever frees both frees it twice. */
+  LocalFree(*pInfo);
+  *pInfo = *pBits;
+#endif
   return 0;
 }
 

@@ -1,0 +1,28 @@
+// Which picture formats of which plug-ins the user has withdrawn (the plug-in selection dialog),
+// kept per plug-in file name and format filter, and the text of the settings file that keeps
+// the choice between runs. Every format not named here is in use.
+#pragma once
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+class TFormatChoice {
+ public:
+  // The plug-in is named by its file name without the directory, compared without regard to
+  // ASCII case; the format by its filter text ("*.tif;*.tiff"), compared exactly.
+  bool InUse(std::string_view pluginName, std::string_view filter) const;
+  void SetInUse(std::string_view pluginName, std::string_view filter, bool inUse);
+  bool AllInUse() const { return unused_.empty(); }
+
+  // The settings file's text (Shift-JIS, CR LF lines), and back. Parse answers nothing for
+  // text that is not such a file (damaged, cut short, another file's text).
+  std::string Text() const;
+  static std::optional<TFormatChoice> Parse(std::string_view text);
+
+  friend bool operator==(const TFormatChoice&, const TFormatChoice&) = default;
+
+ private:
+  std::vector<std::pair<std::string, std::string>> unused_;  // (plug-in file name, filter), sorted
+};
