@@ -42,6 +42,8 @@ const CommandHandler kCommandHandlers[] = {
     {app::cmd::AddFolderAction, &TForm1::AddFolderActionExecute},
     {app::cmd::DelFolderAction, &TForm1::DelFolderActionExecute},
     {app::cmd::N5, &TForm1::N5Click},
+    {app::cmd::SusiePulagin1, &TForm1::SusiePulagin1Click},
+    {app::cmd::SusiePlugin1, &TForm1::SusiePlugin1Click},
 };
 
 // A memory DC that is deleted with its scope.
@@ -182,6 +184,12 @@ TForm1::TForm1(std::string libraryPath)
   SPIs1 = std::make_unique<TSPIs>();
   SPIs1->SearchOptions = SearchSet({spsSusieDir, spsAppDir, spsCurrentDir, spsSystemDir, spsWindowsDir});
   SPIs1->Loaded();
+  PluginSettings = TPluginSettings(sjis::ChangeFileExt(libraryPath_, ".ini"));
+  SPIs1->SetFormatChoice(PluginSettings.Load());
+  // A plug-in that faulted is not used again this run; the user learns which one.
+  SPIs1->OnPluginFault = [this](TSPIs&, TSPI& spi) {
+    SetStatusText(1, std::string(sjis::ExtractFileName(spi.FileName())) + " は異常のため停止しました");
+  };
 
   FormCreate();
   created_ = true;
@@ -885,4 +893,12 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
   }
   return Window::HandleMessage(msg, wp, lp);
+}
+
+void TForm1::SusiePulagin1Click() {
+  if (AboutForm2) AboutForm2->ShowModal(hwnd_);
+}
+
+void TForm1::SusiePlugin1Click() {
+  if (SusieOptForm && SusieOptForm->ChooseFormats(*SPIs1, hwnd_)) PluginSettings.Save(SPIs1->FormatChoice());
 }

@@ -16,7 +16,10 @@
 #include "album/property_form.h"
 #include "app/commands.h"
 #include "catalogue/list_box_width.h"
+#include "imaging/about_form2.h"
+#include "imaging/plugin_settings.h"
 #include "imaging/spi.h"
+#include "imaging/susie_opt_form.h"
 #include "win/handle.h"
 #include "win/paint_box.h"
 #include "win/panel.h"
@@ -51,6 +54,11 @@ class TForm1 : public win::Window {
   std::unique_ptr<TSPIs> SPIs1;
   // The album properties dialog, made once at start after this window (null: none yet).
   TPropertyForm* PropertyForm = nullptr;
+  // The plug-in dialogs, made once at start after this window (null: none yet), and the
+  // settings file of the plug-in choice (beside the library, the program's name with ".ini").
+  TAboutForm2* AboutForm2 = nullptr;
+  TSusieOptForm* SusieOptForm = nullptr;
+  TPluginSettings PluginSettings;
 
   // Controls, by their designer names.
   win::Control CoolBar1;
@@ -112,6 +120,9 @@ class TForm1 : public win::Window {
   void DelAlbumExecute();
   void AddFolderActionExecute();
   void DelFolderActionExecute();
+  // Plug-in commands: the information dialog, and the choice of the formats in use.
+  void SusiePulagin1Click();
+  void SusiePlugin1Click();
   void ClearFolderTree();
   // The system folder browser titled `title`; nothing when cancelled.
   std::optional<std::string> BrowseForFolder(const std::string& title);

@@ -28,6 +28,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     // The dialogs are created here, after the main window, hidden, once for the whole run.
     TPropertyForm propertyForm;
     form1.PropertyForm = &propertyForm;
+    TAboutForm2 aboutForm2;
+    form1.AboutForm2 = &aboutForm2;
+    TSusieOptForm susieOptForm;
+    form1.SusieOptForm = &susieOptForm;
 
     ShowWindow(form1.Handle(), show);
     UpdateWindow(form1.Handle());

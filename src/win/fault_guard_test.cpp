@@ -7,7 +7,6 @@
 #include "win/fault_guard.h"
 
 #include <windows.h>
-#include <xmmintrin.h>
 
 #include <cmath>
 

@@ -6,7 +6,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#ifndef EXPORT
 #define EXPORT __declspec(dllexport)
+#endif
 
 /* Kinds (the preprocessor selects by them, so they are macros); KIND is set per library. */
 #define KIND_PPM 1
