@@ -11,6 +11,7 @@ class Reader {
  public:
   explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
   std::size_t Remaining() const { return bytes_.size() - pos_; }
+  bool FieldsFit() const { return fieldsFit_; }
 
   bool Int(std::int32_t& value) {
     if (Remaining() < 4) return false;
@@ -30,6 +31,7 @@ class Reader {
     if (Remaining() < kStringField) return false;
     const char* p = reinterpret_cast<const char*>(bytes_.data() + pos_);
     text.assign(p, strnlen(p, kStringField));
+    if (text.size() == kStringField) fieldsFit_ = false;
     pos_ += kStringField;
     return true;
   }
@@ -37,6 +39,7 @@ class Reader {
  private:
   std::span<const std::uint8_t> bytes_;
   std::size_t pos_ = 0;
+  bool fieldsFit_ = true;
 };
 
 bool ReadFolder(Reader& in, std::int32_t version, TFolderEntry& folder) {
@@ -103,7 +106,9 @@ AlbumLibraryData ReadAlbumLibrary(std::span<const std::uint8_t> bytes) {
   if (!in.Int(data.Version) || !in.Int(count)) return data;
   for (std::int32_t i = 0; i < count; ++i) {
     AlbumRecord album;
-    if (!ReadAlbum(in, data.Version, album)) return data;
+    bool whole = ReadAlbum(in, data.Version, album);
+    data.FieldsFit = in.FieldsFit();
+    if (!whole) return data;
     data.Albums.push_back(std::move(album));
   }
   data.Complete = true;

@@ -48,6 +48,9 @@ inline constexpr std::size_t kStringField = 256;
 struct AlbumLibraryData {
   bool MagicOk = false;   // false: not a library file; nothing was read
   bool Complete = false;  // false: the file ended or was damaged before all albums were read
+  // false: some text filled its whole field without an ending NUL; written back, it would be
+  // cut to the 255 bytes a field holds.
+  bool FieldsFit = true;
   std::int32_t Version = 0;
   std::vector<AlbumRecord> Albums;  // every album read whole
 };

@@ -4,12 +4,10 @@
 
 #include <algorithm>
 
-#include "album/album_file.h"
 #include "app/main_layout.h"
 #include "app/resource_ids.h"
 #include "win/app.h"
 #include "win/error.h"
-#include "win/file_io.h"
 #include "win/sjis.h"
 #include "win/text.h"
 
@@ -46,21 +44,6 @@ const CommandHandler kCommandHandlers[] = {
     {app::cmd::SusiePlugin1, &TForm1::SusiePlugin1Click},
 };
 
-// A memory DC that is deleted with its scope.
-class MemoryDc {
- public:
-  MemoryDc() : dc_(CreateCompatibleDC(nullptr)) {
-    if (!dc_) throw Exception("デバイスコンテキストを作成できません");
-  }
-  MemoryDc(const MemoryDc&) = delete;
-  MemoryDc& operator=(const MemoryDc&) = delete;
-  ~MemoryDc() { DeleteDC(dc_); }
-  operator HDC() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
 win::ImageList LoadImageStrip(int resource, int count) {
   win::Bitmap strip(static_cast<HBITMAP>(
       LoadImageW(win::Application::Instance(), MAKEINTRESOURCEW(resource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
@@ -82,6 +65,7 @@ void AppendMenuItems(HMENU menu, const std::vector<app::MenuDef>& items, const a
     MENUITEMINFOW mii{};
     mii.cbSize = sizeof(mii);
     std::wstring text;
+    win::Menu sub;  // freed here until the item holding it is in the menu
     if (m.Flags & app::kSeparator) {
       mii.fMask = MIIM_FTYPE;
       mii.fType = MFT_SEPARATOR;
@@ -96,7 +80,7 @@ void AppendMenuItems(HMENU menu, const std::vector<app::MenuDef>& items, const a
       mii.dwItemData = static_cast<ULONG_PTR>(m.Tag);
       mii.dwTypeData = text.data();
       if (m.Command == 0) {
-        HMENU sub = CreatePopupMenu();
+        sub.Reset(CreatePopupMenu());
         if (!sub) throw Exception("メニューを作成できません");
         AppendMenuItems(sub, m.Items, states);
         mii.fMask |= MIIM_SUBMENU;
@@ -105,6 +89,7 @@ void AppendMenuItems(HMENU menu, const std::vector<app::MenuDef>& items, const a
     }
     if (!InsertMenuItemW(menu, static_cast<UINT>(GetMenuItemCount(menu)), TRUE, &mii))
       throw Exception("メニューを作成できません");
+    sub.Detach();
   }
 }
 
@@ -125,13 +110,19 @@ MenuPlace FindCommand(int command) {
 struct WindowSearch {
   std::wstring caption;
   std::vector<HWND> found;
+  std::exception_ptr failure;  // raised again once the enumeration is over
 };
-BOOL CALLBACK CollectWindowsWithCaption(HWND h, LPARAM lp) {
+BOOL CALLBACK CollectWindowsWithCaption(HWND h, LPARAM lp) noexcept {
   auto* s = reinterpret_cast<WindowSearch*>(lp);
-  wchar_t title[1024] = {};
-  GetWindowTextW(h, title, 1024);
-  if (s->caption == title) s->found.push_back(h);
-  return TRUE;
+  try {
+    wchar_t title[1024] = {};
+    GetWindowTextW(h, title, 1024);
+    if (s->caption == title) s->found.push_back(h);
+    return TRUE;
+  } catch (...) {
+    s->failure = std::current_exception();
+    return FALSE;
+  }
 }
 
 void CollectGroup(const std::vector<app::MenuDef>& items, int group, std::vector<int>& out) {
@@ -144,7 +135,7 @@ void CollectGroup(const std::vector<app::MenuDef>& items, int group, std::vector
 }  // namespace
 
 TForm1::TForm1(std::string libraryPath)
-    : libraryPath_(libraryPath.empty() ? AlbumFilePath(win::ExePath()) : std::move(libraryPath)),
+    : LibraryFile(libraryPath.empty() ? AlbumFilePath(win::ExePath()) : std::move(libraryPath)),
       actions_(app::StartStates()),
       panel1Width_(app::kPanel1Width),
       treeHeight_(app::kTreeHeight) {
@@ -184,7 +175,7 @@ TForm1::TForm1(std::string libraryPath)
   SPIs1 = std::make_unique<TSPIs>();
   SPIs1->SearchOptions = SearchSet({spsSusieDir, spsAppDir, spsCurrentDir, spsSystemDir, spsWindowsDir});
   SPIs1->Loaded();
-  PluginSettings = TPluginSettings(sjis::ChangeFileExt(libraryPath_, ".ini"));
+  PluginSettings = TPluginSettings(sjis::ChangeFileExt(LibraryFile.Path(), ".ini"));
   SPIs1->SetFormatChoice(PluginSettings.Load());
   // A plug-in that faulted is not used again this run; the user learns which one.
   SPIs1->OnPluginFault = [this](TSPIs&, TSPI& spi) {
@@ -199,15 +190,18 @@ TForm1::TForm1(std::string libraryPath)
 
 TForm1::~TForm1() {
   win::Application::SetHintHandler(nullptr);
-  // Destroy the window while the members its handlers use still exist.
+  // Destroy the window while the members its handlers use still exist, then the books while
+  // the scroll box that hosts them does.
   if (hwnd_) DestroyWindow(hwnd_);
+  Books.clear();
 }
 
 void TForm1::CreateMenus() {
-  HMENU main = CreateMenu();
+  win::Menu main(CreateMenu());
   if (!main) throw Exception("メニューを作成できません");
   AppendMenuItems(main, app::MainMenuDef(), actions_);
-  SetMenu(hwnd_, main);
+  if (!SetMenu(hwnd_, main)) throw Exception("メニューを作成できません");
+  main.Detach();  // the window frees its menu
   bookMenu_.Reset(CreatePopupMenu());
   popupMenu2_.Reset(CreatePopupMenu());
   if (!bookMenu_ || !popupMenu2_) throw Exception("メニューを作成できません");
@@ -289,11 +283,8 @@ void TForm1::CreateControls() {
   // Right: the folder tree over the thumbnail list.
   Panel2.Create(hwnd_, kPanel2, app::kPanelColor, 2);
   Panel2.OnResize = [this] { LayoutPanel2(); };
-  TreeView1.CreateControl(WC_TREEVIEWW, Panel2.Handle(), kTreeView1,
-                          WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT, WS_EX_CLIENTEDGE);
+  TreeView1.Create(Panel2.Handle(), kTreeView1, treeImages_);
   setFont(TreeView1.Handle());
-  SendMessageW(TreeView1.Handle(), TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(treeImages_.Get()));
-  SendMessageW(TreeView1.Handle(), TVM_SETINDENT, 27, 0);
   Splitter2.Create(Panel2.Handle(), false, app::kPanelColor);
   Splitter2.GetSize = [this] { return TreeView1.Bounds().bottom - TreeView1.Bounds().top; };
   Splitter2.SetSize = [this](int h) {
@@ -426,12 +417,15 @@ void TForm1::ExecuteCommand(int command) {
     }
 }
 
+bool TForm1::TranslateKeys(MSG& msg) { return accel_ && TranslateAcceleratorW(hwnd_, accel_, &msg); }
+
 void TForm1::FormCreate() {
-  try {
+  // A failure is shown and the window opens with whatever was done; the library is read even
+  // when the shelf picture failed, and its file is never written over unless it was read whole.
+  win::Application::Guard([this] {
     HDC screen = GetDC(nullptr);
     ColorDepth = GetDeviceCaps(screen, BITSPIXEL) * GetDeviceCaps(screen, PLANES);
     ReleaseDC(nullptr, screen);
-    Books.clear();
     ShelfStrip.Reset();
     ShelfStripSize = {0, 0};
     ThumbSize = 3;
@@ -440,11 +434,8 @@ void TForm1::FormCreate() {
     HoverIndex = -1;
     UpdateItemSize();
     MakeShelfStrip();
-    LoadAlbumLibrary();
-  } catch (...) {
-    // The window opens with whatever was done before the failure.
-    win::Application::HandleCurrentException();
-  }
+  });
+  win::Application::Guard([this] { LoadAlbumLibrary(); });
 }
 
 void TForm1::UpdateItemSize() {
@@ -484,7 +475,7 @@ void TForm1::MakeShelfStrip() {
   ReleaseDC(nullptr, screen);
   if (!strip) throw Exception("ビットマップを作成できません");
 
-  MemoryDc dst, src;
+  win::MemoryDc dst, src;
   win::SelectGuard d(dst, strip), s(src, Image2);
   for (int x = 0; x < size.W; x += tile.bmWidth)
     for (int y = 0; y < size.H; y += tile.bmHeight) BitBlt(dst, x, y, tile.bmWidth, tile.bmHeight, src, 0, 0, SRCCOPY);
@@ -498,20 +489,21 @@ void TForm1::PaintBox1Paint(win::Canvas& canvas) {
     canvas.FillRect({0, 0, PaintBox1.Width(), PaintBox1.Height()}, app::kPanelColor);
     return;
   }
-  MemoryDc src;
+  win::MemoryDc src;
   win::SelectGuard s(src, ShelfStrip);
   for (int x = 0; x < PaintBox1.Width(); x += ShelfStripSize.cx)
     BitBlt(canvas.Dc(), x, 0, ShelfStripSize.cx, ShelfStripSize.cy, src, 0, 0, SRCCOPY);
 }
 
-TBookShape& TForm1::CreateBook() {
-  Books.push_back(std::make_unique<TBookShape>());
+TBookShape& TForm1::CreateBook() { return AddBook(Library.Add()); }
+
+TBookShape& TForm1::AddBook(std::shared_ptr<TAlbum> album) {
+  Books.push_back(std::make_unique<TBookShape>(std::move(album)));
   TBookShape& book = *Books.back();
   int n = static_cast<int>(Books.size());
   book.SetParent(&StageItem);
   book.SetTag(n);
   book.SetBounds(app::BookLeft(n, PaintBox1.Left()), 0, app::kBookWidth, app::kBookHeight);
-  book.Data().clear();
   book.OnClick = [this](win::GraphicControl& s) { BookShape1Click(s); };
   book.OnMouseUp = [this](win::GraphicControl& s, int button, int x, int y) { BookShape1MouseUp(s, button, x, y); };
   StageItem.UpdateRange();
@@ -534,50 +526,6 @@ constexpr char kDeleteTitle[] = "削除の確認";
 constexpr UINT kDeleteFlags = MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON2;
 constexpr char kDeleteNote[] = "\r\n（実際のフォルダーは削除されません。）\r\nよろしいですか？";
 
-HTREEITEM AddNode(HWND tree, HTREEITEM parent, const std::string& text, int image, int selectedImage,
-                  TFolderRecord* record) {
-  std::wstring w = win::Wide(text);
-  TVINSERTSTRUCTW ins{};
-  ins.hParent = parent;
-  ins.hInsertAfter = TVI_LAST;
-  ins.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
-  ins.item.pszText = w.data();
-  ins.item.iImage = image;
-  ins.item.iSelectedImage = selectedImage;
-  ins.item.lParam = reinterpret_cast<LPARAM>(record);
-  auto node = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&ins)));
-  if (!node) throw Exception("フォルダーツリーに項目を追加できません");
-  return node;
-}
-
-std::string NodeText(HWND tree, HTREEITEM node) {
-  wchar_t text[1024] = {};
-  TVITEMW item{};
-  item.mask = TVIF_TEXT;
-  item.hItem = node;
-  item.pszText = text;
-  item.cchTextMax = 1024;
-  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  return win::Narrow(text);
-}
-
-// Every node whose data is `from` refers to `to` instead.
-void RepointNodes(HWND tree, HTREEITEM node, TFolderRecord* from, TFolderRecord* to) {
-  for (; node; node = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT,
-                                                                 reinterpret_cast<LPARAM>(node)))) {
-    TVITEMW item{};
-    item.mask = TVIF_PARAM;
-    item.hItem = node;
-    SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    if (reinterpret_cast<TFolderRecord*>(item.lParam) == from) {
-      item.lParam = reinterpret_cast<LPARAM>(to);
-      SendMessageW(tree, TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    }
-    auto child = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD,
-                                                          reinterpret_cast<LPARAM>(node)));
-    RepointNodes(tree, child, from, to);
-  }
-}
 }  // namespace
 
 void TForm1::BookShape1Click(win::GraphicControl& sender) {
@@ -591,20 +539,13 @@ void TForm1::BookShape1Click(win::GraphicControl& sender) {
     return;
   }
   CurrentBook->SetTop(20);
-  HWND tree = TreeView1.Handle();
-  RootNode = AddNode(tree, TVI_ROOT, CurrentBook->Caption(), 0, 0, nullptr);
-  for (TFolderEntry& folder : CurrentBook->Data()) {
-    // Folders of old libraries have no record: they get the default one, kept by the album.
-    if (!folder.Record) folder.Record = std::make_unique<TFolderRecord>();
-    const int kind = folder.Record->Kind;
-    AddNode(tree, RootNode, folder.Path, kind * 2 + 1, kind * 2 + 2, folder.Record.get());
-  }
+  RootNode = TreeView1.ShowAlbum(CurrentBook->Album());
   SelectionChanged(app::SelectionEvent::BookClicked);
-  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(RootNode));
+  TreeView1.Expand(RootNode);
 }
 
 void TForm1::ClearFolderTree() {
-  SendMessageW(TreeView1.Handle(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+  TreeView1.Clear();
   RootNode = nullptr;
   ShownNode = nullptr;
   SelectionChanged(app::SelectionEvent::FolderTreeCleared);
@@ -658,10 +599,10 @@ void TForm1::DelAlbumExecute() {
   if (win::CurrentDialogs().MessageDlg(hwnd_, text, kDeleteTitle, kDeleteFlags) != IDYES) return;
   CloseShownFolder();
   ClearFolderTree();
-  CurrentBook->Data().clear();
   TBookShape* gone = CurrentBook;
   CurrentBook = nullptr;
   if (PopupBook == gone) PopupBook = nullptr;  // the context menu's book must not outlive it
+  Library.Remove(&gone->Album());
   std::erase_if(Books, [gone](const std::unique_ptr<TBookShape>& b) { return b.get() == gone; });
   LayoutBooks();
   SelectionChanged(app::SelectionEvent::AlbumDeleted);
@@ -671,37 +612,32 @@ void TForm1::AddFolderActionExecute() {
   if (!CurrentBook || !RootNode) return;
   std::optional<std::string> path = BrowseForFolder("フォルダー追加");
   if (!path) return;
-  auto record = std::make_unique<TFolderRecord>();
-  AddNode(TreeView1.Handle(), RootNode, *path, 1, 2, record.get());
-  SendMessageW(TreeView1.Handle(), TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(RootNode));
-  CurrentBook->Data().push_back({*path, std::move(record)});
+  TAlbum& album = CurrentBook->Album();
+  TFolderRecord& record = TAlbumLibrary::AddFolder(album, *path);
+  try {
+    TreeView1.AddFolder(RootNode, *path, record);
+  } catch (...) {
+    album.Folders.pop_back();
+    throw;
+  }
+  TreeView1.Expand(RootNode);
 }
 
 void TForm1::DelFolderActionExecute() {
-  HWND tree = TreeView1.Handle();
-  auto node = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+  HTREEITEM node = TreeView1.Selected();
   if (!node || node == RootNode) return;
-  const std::string path = NodeText(tree, node);
+  const std::string path = TreeView1.Text(node);
   std::string text = "フォルダー\"" + path + "\"を削除します。" + kDeleteNote;
   if (win::CurrentDialogs().MessageDlg(hwnd_, text, kDeleteTitle, kDeleteFlags) != IDYES) return;
   CloseShownFolder();
-  TVITEMW item{};
-  item.mask = TVIF_PARAM;
-  item.hItem = node;
-  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-  auto* nodeRecord = reinterpret_cast<TFolderRecord*>(item.lParam);
-  SendMessageW(tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(node));
-  SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, 0);
+  TFolderRecord* nodeRecord = TreeView1.RecordOf(node);
+  TreeView1.Delete(node);
+  TreeView1.Select(nullptr);
   if (!CurrentBook) return;
-  TFolderList& folders = CurrentBook->Data();
-  auto match = std::find_if(folders.begin(), folders.end(),
-                            [&](const TFolderEntry& f) { return sjis::SameTextAscii(f.Path, path); });
-  if (match == folders.end()) return;
-  // The first entry with the path goes, which need not be the deleted node's own: a node still
-  // showing that entry then takes the record left behind, so no node refers to a freed record.
-  if (match->Record.get() != nodeRecord)
-    RepointNodes(tree, RootNode, match->Record.get(), nodeRecord);
-  folders.erase(match);
+  std::optional<TFolderEntry> gone = TAlbumLibrary::RemoveFolder(CurrentBook->Album(), path);
+  // The first folder with the path goes, which need not be the deleted node's own: a node still
+  // showing that folder then takes the record left behind, so no node refers to a freed record.
+  if (gone && gone->Record.get() != nodeRecord) TreeView1.Repoint(gone->Record.get(), nodeRecord);
 }
 
 void TForm1::BookShape1MouseUp(win::GraphicControl& sender, int button, int x, int y) {
@@ -714,42 +650,13 @@ void TForm1::BookShape1MouseUp(win::GraphicControl& sender, int button, int x, i
 }
 
 bool TForm1::LoadAlbumLibrary() {
-  if (!win::FileExists(libraryPath_)) return false;
-  std::vector<std::uint8_t> bytes;
-  try {
-    bytes = win::ReadFileBytes(libraryPath_);
-  } catch (const EFOpenError&) {
-    libraryNotWhole_ = true;
-    throw;
-  }
-  AlbumLibraryData data = ReadAlbumLibrary(bytes);
-  // A file not read whole is kept aside when the library is saved, so nothing is lost.
-  if (!data.MagicOk || !data.Complete) libraryNotWhole_ = true;
-  if (!data.MagicOk) return false;
-  for (AlbumRecord& album : data.Albums) {
-    TBookShape& book = CreateBook();
-    book.SetCaption(album.Caption);
-    book.SetColor(album.Color);
-    FontDesc font = book.Font();
-    font.Name = album.FontName;
-    font.Color = album.FontColor;
-    font.SetPoints(14);
-    font.Bold = true;
-    book.SetFont(font);
-    book.Data() = std::move(album.Folders);
-  }
-  SetPaintAreaWidth(app::PaintWidthAfterLoad(PaintBox1.Width(), static_cast<int>(data.Albums.size())));
-  return true;
+  bool read = LibraryFile.Load(Library);
+  for (const auto& album : Library.Albums()) AddBook(album);
+  SetPaintAreaWidth(app::PaintWidthAfterLoad(PaintBox1.Width(), static_cast<int>(Books.size())));
+  return read;
 }
 
-void TForm1::SaveAlbumLibrary() {
-  std::vector<AlbumRef> albums;
-  albums.reserve(Books.size());
-  for (const auto& b : Books) albums.push_back(AlbumRef{b->Caption(), b->Color(), b->Font().Name, b->Font().Color, b->Data()});
-  std::vector<std::uint8_t> bytes = WriteAlbumLibrary(albums);
-  win::WriteFileReplacing(libraryPath_, bytes, libraryNotWhole_ ? libraryPath_ + ".bad" : std::string());
-  libraryNotWhole_ = false;
-}
+void TForm1::SaveAlbumLibrary() { LibraryFile.Save(Library); }
 
 void TForm1::CloseShownFolder() {
   SendMessageW(ListBox1.Handle(), LB_RESETCONTENT, 0, 0);
@@ -757,17 +664,36 @@ void TForm1::CloseShownFolder() {
   SelectionChanged(app::SelectionEvent::ShownFolderClosed);
 }
 
-bool TForm1::FormClose() {
+void TForm1::StoreOrGiveUp(const std::function<void()>& store) {
+  for (;;) {
+    try {
+      store();
+      return;
+    } catch (...) {
+      std::string text = win::Application::CurrentExceptionMessage() +
+                         "\r\n\r\nもう一度保存しますか？\r\n「いいえ」を選ぶと保存せずに終了します（ファイルは元のまま残ります）。";
+      if (win::CurrentDialogs().MessageDlg(hwnd_, text, win::Application::Title(), MB_YESNO | MB_ICONSTOP) != IDYES)
+        return;
+    }
+  }
+}
+
+void TForm1::FormClose() {
+  StoreOrGiveUp([this] { CloseShownFolder(); });
+  StoreOrGiveUp([this] { SaveAlbumLibrary(); });
+}
+
+void TForm1::EndSession() {
+  // Nobody is there to answer a question now, and the process may end at any moment after
+  // this returns: each store is tried once, and a failure leaves its file as it was.
   try {
     CloseShownFolder();
+  } catch (...) {
+  }
+  try {
     SaveAlbumLibrary();
   } catch (...) {
-    // The window stays open with the library in memory, so the user can try again.
-    win::Application::HandleCurrentException();
-    return false;
   }
-  for (auto& b : Books) b->Data().clear();
-  return true;
 }
 
 void TForm1::FormDestroy() {
@@ -798,8 +724,9 @@ int TForm1::AddWindowMenuItem(const std::string& caption, win::Bitmap glyph) {
 void TForm1::WindowMenuItemClick(int command) {
   wchar_t text[1024] = {};
   if (!GetMenuStringW(WindowMenu(), static_cast<UINT>(command), text, 1024, MF_BYCOMMAND)) return;
-  WindowSearch search{text, {}};
+  WindowSearch search{text, {}, nullptr};
   EnumThreadWindows(GetCurrentThreadId(), &CollectWindowsWithCaption, reinterpret_cast<LPARAM>(&search));
+  if (search.failure) std::rethrow_exception(search.failure);
   for (HWND h : search.found) {
     ShowWindow(h, IsIconic(h) ? SW_RESTORE : SW_SHOW);
     BringWindowToTop(h);
@@ -885,7 +812,13 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (wp != SIZE_MINIMIZED) LayoutControls();
       return 0;
     case WM_CLOSE:
-      if (FormClose()) DestroyWindow(hwnd_);
+      FormClose();
+      DestroyWindow(hwnd_);
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wp) EndSession();
       return 0;
     case WM_DESTROY:
       FormDestroy();

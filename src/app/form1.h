@@ -1,18 +1,23 @@
 // The main window: the cool bar with its two tool bars, the menus, the shelf of albums on
-// the left, the folder tree and the thumbnail list on the right, the status bar. It owns the
-// album library (the books) for the whole run, loads it when created and saves it when
-// closed.
+// the left, the folder tree and the thumbnail list on the right, the status bar. It holds the
+// album library for the whole run (the model in Library, one book per album on the shelf),
+// loads it when created and stores it when closed or when Windows ends the session; how the
+// file is kept is TLibraryFile's business.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "album/album_library.h"
 #include "album/book_shape.h"
+#include "album/folder_tree.h"
+#include "album/library_file.h"
 #include "album/property_form.h"
 #include "app/commands.h"
 #include "catalogue/list_box_width.h"
@@ -35,12 +40,16 @@ class TForm1 : public win::Window {
   explicit TForm1(std::string libraryPath = {});
   ~TForm1() override;
 
-  const std::string& LibraryPath() const { return libraryPath_; }
+  const std::string& LibraryPath() const { return LibraryFile.Path(); }
+
+  // The album library and its file. Books[i] shows Library.Albums()[i].
+  TAlbumLibrary Library;
+  TLibraryFile LibraryFile;
 
   // State read and changed by the window's commands.
   int ColorDepth = 0;  // screen bits per pixel, read once
   int ThumbSize = 3;   // thumbnail size index of the shown folder
-  std::vector<std::unique_ptr<TBookShape>> Books;  // the album library in shelf order
+  std::vector<std::unique_ptr<TBookShape>> Books;  // the albums' books in shelf order
   win::Bitmap ShelfStrip;                          // the tiled shelf picture
   SIZE ShelfStripSize{0, 0};
   TBookShape* PopupBook = nullptr;    // the book whose context menu was opened last
@@ -69,7 +78,7 @@ class TForm1 : public win::Window {
   win::PaintBox PaintBox1;
   win::Bitmap Image2;  // the shelf tile picture (never shown itself)
   win::Splitter Splitter1, Splitter2;
-  win::Control TreeView1;
+  TFolderTree TreeView1;
   TListBoxWidth ListBox1;
 
   // Menus: the main menu's "ウインドウ(&W)", the book's and the list's context menus.
@@ -94,20 +103,25 @@ class TForm1 : public win::Window {
 
   // Runs a command as a menu item, tool button or shortcut does (nothing when disabled).
   void ExecuteCommand(int command);
-  // The shortcuts of the actions, for the message loop.
+  // The shortcuts of the actions; they act only while this window has the keyboard.
   HACCEL Accelerators() const { return accel_; }
+  bool TranslateKeys(MSG& msg) override;
 
-  // The library.
+  // The library: true when a library file was read.
   bool LoadAlbumLibrary();
   void SaveAlbumLibrary();
-  // Appends a book at the next shelf place, on the shelf's scroll box.
+  // Appends a new album to the library and its book at the next shelf place.
   TBookShape& CreateBook();
   // The paint area's width (it carries the shelf picture under the books).
   void SetPaintAreaWidth(int width);
 
   // Handlers, named after the window's events.
   void FormCreate();
-  bool FormClose();  // false: the close is abandoned and the window stays
+  // Stores the shown folder and the library. A store that fails is shown with the choice to
+  // try again or to close without it; the window is never kept from closing.
+  void FormClose();
+  // Windows logs off or shuts down: stores the same, asking nothing.
+  void EndSession();
   void FormDestroy();
   void StageItemResize();
   void PaintBox1Paint(win::Canvas& canvas);
@@ -153,9 +167,9 @@ class TForm1 : public win::Window {
   void LayoutPanel2();
   void ShowLongHint(int command);
   bool OnNotify(NMHDR* hdr, LRESULT& result);
+  TBookShape& AddBook(std::shared_ptr<TAlbum> album);
+  void StoreOrGiveUp(const std::function<void()>& store);
 
-  std::string libraryPath_;
-  bool libraryNotWhole_ = false;  // the file was not read whole: keep it aside before saving
   bool created_ = false;
   app::ActionStates actions_;
   win::Font font_;

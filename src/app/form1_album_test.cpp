@@ -204,6 +204,19 @@ TEST_F(FormShelf, FoldersAreAddedAndTheFirstMatchIsDeletedWhateverTheLetterCase)
   EXPECT_EQ(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0), 0);
 }
 
+TEST_F(FormShelf, AFolderPathTooLongForTheLibraryIsRefusedWhenAdded) {
+  TForm1 f(lib);
+  f.BookShape1Click(*f.Books[0]);
+  std::string path = "C:\\" + std::string(120, 'a') + "\\" + std::string(70, 'b') + "\\写真と表と" + std::string(51, 'c');
+  ASSERT_EQ(path.size(), 256u);
+  dialogs.folders = {path};
+  SendMessageW(f.Handle(), WM_COMMAND, MAKEWPARAM(app::cmd::AddFolderAction, 0), 0);  // as the menu does
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_NE(dialogs.messages[0].text.find(path), std::string::npos);
+  EXPECT_TRUE(f.Books[0]->Data().empty());
+  EXPECT_EQ(NodeCount(f.TreeView1.Handle()), 1);
+}
+
 TEST_F(FormShelf, PathsDifferingInATrailByteAreDifferentFolders) {
   // "ヂ" (83 61) and "ャ" (83 41) differ only in a trail byte that looks like "a" and "A": a
   // byte-wise case-blind compare would take one for the other.

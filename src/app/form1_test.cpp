@@ -11,6 +11,7 @@
 #include "win/sjis.h"
 #include "win/test_files.h"
 #include "win/app.h"
+#include "win/file_io.h"
 #include "win/test_dialogs.h"
 #include "win/text.h"
 
@@ -362,6 +363,7 @@ TEST_F(FormLibrary, ThreeAlbumsAreLoadedAtStartAndSavedBackUnchanged) {
     const int lefts[] = {0, 52, 104};
     for (int i = 0; i < 3; ++i) {
       const TBookShape& b = *f.Books[static_cast<std::size_t>(i)];
+      EXPECT_EQ(&b.Album(), f.Library.Albums()[static_cast<std::size_t>(i)].get());
       EXPECT_EQ(b.Left(), lefts[i]);
       EXPECT_EQ(b.Top(), 0);
       EXPECT_EQ(b.Width(), 50);
@@ -384,36 +386,51 @@ TEST_F(FormLibrary, ThreeAlbumsAreLoadedAtStartAndSavedBackUnchanged) {
     EXPECT_EQ(f.StageItem.GraphicAt({60, 100}), f.Books[1].get());
     SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(f.Handle());
-    EXPECT_TRUE(f.Books[1]->Data().empty());  // the records were freed after saving
   }
   EXPECT_EQ(TempFolder::Read(lib), ThreeAlbums());
 }
 
-TEST_F(FormLibrary, UnwritableLibraryKeepsTheWindowOpenWithTheLibraryInMemory) {
+// A library that cannot be written never keeps the window from closing: the user may try
+// again or close without saving, and the file on disk then stays as it was.
+TEST_F(FormLibrary, UnwritableLibraryOffersToTryAgainOrToCloseWithoutSaving) {
   CreateDirectoryW(win::Wide(lib).c_str(), nullptr);  // a folder where the file should be
-  TForm1 f(lib);
-  EXPECT_TRUE(dialogs.messages.empty());  // a folder is no library file: the shelf starts empty
-  TBookShape& book = f.CreateBook();
-  book.SetCaption("旅行");
-  book.Data().push_back({"C:\\写真", std::make_unique<TFolderRecord>()});
-  SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
-  ASSERT_TRUE(f.Handle());
-  EXPECT_TRUE(IsWindow(f.Handle()));
-  ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].text, "ファイル " + lib + " を作成できません");
-  EXPECT_EQ(dialogs.messages[0].caption, "Quiran");
-  ASSERT_EQ(f.Books.size(), 1u);
-  EXPECT_EQ(f.Books[0]->Data().size(), 1u);
-  EXPECT_EQ(dir.Names(), std::vector<std::string>{"Quiran.Alb"});  // the temporary file was removed
+  {
+    TForm1 f(lib);
+    EXPECT_TRUE(dialogs.messages.empty());  // a folder is no library file: the shelf starts empty
+    f.CreateBook().SetCaption("旅行");
+    dialogs.answers = {IDYES, IDNO};
+    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].text.rfind("ファイル " + lib + " を作成できません\r\n", 0), 0u);
+    EXPECT_EQ(dialogs.messages[0].flags, static_cast<UINT>(MB_YESNO | MB_ICONSTOP));
+    EXPECT_EQ(dialogs.messages[0].caption, "Quiran");
+    EXPECT_FALSE(f.Handle());  // closed without saving
+  }
+  EXPECT_EQ(GetFileAttributesW(win::Wide(lib).c_str()) & FILE_ATTRIBUTE_DIRECTORY, static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"Quiran.Alb"});  // no temporary file was left
 
-  // The user removes the obstacle and closes again: now the library is written.
-  RemoveDirectoryW(win::Wide(lib).c_str());
-  f.ExecuteCommand(app::cmd::ExitAction);
-  EXPECT_FALSE(f.Handle());
-  EXPECT_EQ(TempFolder::Read(lib).size(), 28u + 524u + 268u);
+  // Trying again after the obstacle went saves the library.
+  TForm1 g(lib);
+  g.CreateBook().SetCaption("旅行");
+  dialogs.answers = {IDYES};
+  dialogs.onMessage = [&](const win::ScriptedDialogs::Message&) { RemoveDirectoryW(win::Wide(lib).c_str()); };
+  SendMessageW(g.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(dialogs.messages.size(), 3u);
+  EXPECT_FALSE(g.Handle());
+  EXPECT_EQ(TempFolder::Read(lib).size(), 28u + 524u);
 }
 
-TEST_F(FormLibrary, DamagedLibraryIsKeptAsideAndNothingIsLost) {
+TEST_F(FormLibrary, TheLibraryIsSavedWhenWindowsEndsTheSession) {
+  TForm1 f(lib);
+  f.CreateBook().SetCaption("旅行");
+  EXPECT_EQ(SendMessageW(f.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+  EXPECT_FALSE(win::FileExists(lib));  // only asked: nothing is written yet
+  SendMessageW(f.Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  EXPECT_EQ(TempFolder::Read(lib).size(), 28u + 524u);
+  EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FormLibrary, DamagedLibraryIsLeftAsItIsOrKeptAsideWithItsOlderCopies) {
   std::vector<std::uint8_t> damaged = ThreeAlbums();
   damaged.resize(damaged.size() - 100);  // the third album is cut short
   TempFolder::Write(lib, damaged);
@@ -422,44 +439,101 @@ TEST_F(FormLibrary, DamagedLibraryIsKeptAsideAndNothingIsLost) {
     TForm1 f(lib);
     ASSERT_EQ(f.Books.size(), 2u);  // the albums read whole
     EXPECT_EQ(f.Books[1]->Data().size(), 2u);
-    EXPECT_TRUE(dialogs.messages.empty());
-    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);  // nothing changed: nothing is written
     EXPECT_FALSE(f.Handle());
   }
-  EXPECT_EQ(TempFolder::Read(lib + ".bad"), damaged);
-  EXPECT_EQ(TempFolder::Read(lib).size(), 28u + 2 * 524u + 268u + 256u + 268u);
-
-  // A file that is no library at all is kept aside the same way, without a message.
-  TempFolder::Write(lib, Bytes("not an album library at all"));
+  EXPECT_EQ(TempFolder::Read(lib), damaged);
   {
     TForm1 f(lib);
-    EXPECT_TRUE(f.Books.empty());
+    f.CreateBook().SetCaption("新規アルバム");
     SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
   }
   EXPECT_TRUE(dialogs.messages.empty());
-  EXPECT_EQ(TempFolder::Read(lib + ".bad"), Bytes("not an album library at all"));
-  EXPECT_EQ(TempFolder::Read(lib), EmptyLibrary());
+  EXPECT_EQ(TempFolder::Read(lib + ".bad"), damaged);
+  EXPECT_EQ(TempFolder::Read(lib + ".bad2"), Bytes("an older damaged file"));
+  EXPECT_EQ(TempFolder::Read(lib).size(), 28u + 3 * 524u + 2 * 268u + 256u);
 }
 
-TEST_F(FormLibrary, LibraryThatCannotBeOpenedIsReportedAndKeptAside) {
+// A start that could not read the library (here: the file is locked) shows why, and closing
+// leaves the file as it was, even when that could not be known beforehand.
+TEST_F(FormLibrary, LibraryThatCannotBeReadIsReportedAndNeverWrittenOver) {
   std::vector<std::uint8_t> original = ThreeAlbums();
   TempFolder::Write(lib, original);
   HANDLE lock = CreateFileW(win::Wide(lib).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  TForm1 f(lib);
-  ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].text, "ファイル " + lib + " は開けません");
-  EXPECT_TRUE(f.Books.empty());
-  EXPECT_TRUE(f.ShelfStrip);  // the steps before the failure were done
-  // Still locked at close: it cannot be put aside, so nothing is written and the window stays.
-  SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
-  EXPECT_TRUE(f.Handle());
-  EXPECT_EQ(dialogs.messages.size(), 2u);
-  CloseHandle(lock);
-  SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
-  EXPECT_FALSE(f.Handle());
+  {
+    TForm1 f(lib);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "ファイル " + lib + " は開けません");
+    EXPECT_TRUE(f.Books.empty());
+    EXPECT_TRUE(f.ShelfStrip);  // the other steps were done
+    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(f.Handle());
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+  }
+  {
+    // With a new album the file must be kept aside first, which waits until it can be read.
+    TForm1 f(lib);
+    f.CreateBook();
+    dialogs.answers = {IDYES};
+    dialogs.onMessage = [&](const win::ScriptedDialogs::Message&) { CloseHandle(lock); };
+    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(f.Handle());
+  }
   EXPECT_EQ(TempFolder::Read(lib + ".bad"), original);
-  EXPECT_EQ(TempFolder::Read(lib), EmptyLibrary());
+  EXPECT_EQ(TempFolder::Read(lib).size(), 28u + 524u);
+}
+
+namespace {
+// Another top-level window of the program (a picture viewer), taking the keys it is sent.
+class OtherWindow : public win::Window {
+ public:
+  OtherWindow() {
+    CreateArgs a;
+    a.text = "C:\\写真\\表.jpg";
+    CreateWindowOf(a);
+  }
+  std::vector<WPARAM> keys;
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override {
+    if (msg == WM_KEYDOWN) keys.push_back(wp);
+    return Window::HandleMessage(msg, wp, lp);
+  }
+};
+
+struct ControlKeyDown {
+  BYTE saved[256] = {};
+  ControlKeyDown() {
+    GetKeyboardState(saved);
+    BYTE keys[256];
+    std::copy(saved, saved + 256, keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+  }
+  ~ControlKeyDown() { SetKeyboardState(saved); }
+};
+}  // namespace
+
+// Ctrl+Del in a viewer must not delete the open album: each window takes its own keys.
+TEST(FormKeys, ShortcutsActOnlyInTheWindowThatOwnsThem) {
+  TempFolder dir;
+  win::ScriptedDialogs dialogs;
+  TForm1 f(dir.File("lib.Alb"));
+  f.BookShape1Click(f.CreateBook());  // the album is open: Ctrl+Del would delete it
+  OtherWindow viewer;
+  ControlKeyDown ctrl;
+  PostMessageW(viewer.Handle(), WM_KEYDOWN, VK_DELETE, 0);
+  PostMessageW(viewer.Handle(), WM_KEYDOWN, VK_TAB, 0);  // no dialog: the viewer gets Tab too
+  win::Application::ProcessMessages();
+  EXPECT_TRUE(dialogs.messages.empty());
+  EXPECT_EQ(viewer.keys, (std::vector<WPARAM>{VK_DELETE, VK_TAB}));
+
+  dialogs.answers = {IDNO};
+  PostMessageW(f.TreeView1.Handle(), WM_KEYDOWN, VK_DELETE, 0);  // typed in the main window
+  win::Application::ProcessMessages();
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].caption, "削除の確認");
 }
 
 TEST(FormWindowMenu, EntriesBringUpEveryWindowWithTheirCaption) {

@@ -23,7 +23,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   try {
     TForm1 form1;
     win::Application::SetMainWindow(form1.Handle());
-    win::Application::SetAccelerators(form1.Handle(), form1.Accelerators());
 
     // The dialogs are created here, after the main window, hidden, once for the whole run.
     TPropertyForm propertyForm;

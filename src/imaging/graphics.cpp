@@ -3,10 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "imaging/bmp_reader.h"
 #include "imaging/jpeg_image.h"
+#include "imaging/picture_headers.h"
+#include "win/canvas.h"
 #include "win/error.h"
 #include "win/handle.h"
 #include "win/sjis.h"
@@ -106,31 +107,11 @@ constexpr int kMaxDrawnSide = 8192;
 // Draws on a white 24-bit surface of w × h pixels and returns its rows.
 template <class Draw>
 PixelBuffer Render(int w, int h, Draw draw) {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = w;
-  bi.bmiHeader.biHeight = -h;  // top-down, the PixelBuffer's row order
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  HDC dc = CreateCompatibleDC(nullptr);
-  if (!dc) throw EInvalidGraphic("描画用のデバイスコンテキストを作れません");
-  win::Bitmap dib(CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!dib || !bits) {
-    DeleteDC(dc);
-    throw EInvalidGraphic("描画用のビットマップを作れません");
-  }
-  PixelBuffer out(w, h);
-  {
-    win::SelectGuard sel(dc, dib);
-    RECT r{0, 0, w, h};
-    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    draw(dc);
-    GdiFlush();
-    std::memcpy(out.Data(), bits, out.Size());  // same stride: rows padded to 4 bytes
-  }
-  DeleteDC(dc);
-  return out;
+  win::MemoryBitmap surface(w, h);
+  RECT r{0, 0, w, h};
+  FillRect(surface.Dc(), &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  draw(surface.Dc());
+  return surface.ToPixels();
 }
 
 std::vector<std::uint8_t> Remaining(TStream& stream) {
@@ -140,8 +121,7 @@ std::vector<std::uint8_t> Remaining(TStream& stream) {
   return bytes;
 }
 
-std::uint32_t U32(const std::uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24; }
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+using EnhMetafile = win::Handle<HENHMETAFILE, DeleteEnhMetaFile>;
 
 }  // namespace
 
@@ -151,24 +131,18 @@ const TGraphicClass TIcon::Class = {"TIcon", [] { return std::unique_ptr<TGraphi
 
 void TIcon::LoadFromStream(TStream& stream) {
   std::vector<std::uint8_t> b = Remaining(stream);
-  const char* bad = "アイコンの形式が正しくありません";
-  if (b.size() < 6 || U16(&b[0]) != 0 || U16(&b[2]) != 1) throw EInvalidGraphic(bad);
-  const std::size_t count = U16(&b[4]);
-  if (count == 0 || b.size() < 6 + 16 * count) throw EInvalidGraphic(bad);
-  std::size_t best = count;
-  int bestArea = -1, bestBits = -1, bw = 0, bh = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::uint8_t* e = &b[6 + 16 * i];
-    int w = e[0] ? e[0] : 256, h = e[1] ? e[1] : 256, bits = U16(e + 6);
-    std::uint32_t bytes = U32(e + 8), offset = U32(e + 12);
-    if (offset > b.size() || bytes > b.size() - offset || bytes < 40) continue;
-    if (w * h > bestArea || (w * h == bestArea && bits > bestBits)) best = i, bestArea = w * h, bestBits = bits, bw = w, bh = h;
-  }
-  if (best == count) throw EInvalidGraphic(bad);
-  const std::uint8_t* e = &b[6 + 16 * best];
-  win::Icon icon(CreateIconFromResourceEx(&b[U32(e + 12)], U32(e + 8), TRUE, 0x00030000, bw, bh, LR_DEFAULTCOLOR));
-  if (!icon) throw EInvalidGraphic(bad);
-  pixels_ = Render(bw, bh, [&](HDC dc) { DrawIconEx(dc, 0, 0, icon, bw, bh, 0, nullptr, DI_NORMAL); });
+  std::optional<IconImage> image = ChooseIconImage(b);
+  if (!image) throw EInvalidGraphic("アイコンの形式が正しくありません");
+  const int w = image->Width, h = image->Height;
+  // The system reads as much as the image's header says, so it gets that many bytes; a
+  // missing transparency mask reads as zeros, all opaque.
+  std::vector<std::uint8_t> data(b.begin() + static_cast<std::ptrdiff_t>(image->Offset),
+                                 b.begin() + static_cast<std::ptrdiff_t>(image->Offset + image->Size));
+  data.resize(image->Needed, 0);
+  win::Icon icon(CreateIconFromResourceEx(data.data(), static_cast<DWORD>(data.size()), TRUE, 0x00030000, w, h,
+                                          LR_DEFAULTCOLOR));
+  if (!icon) throw EInvalidGraphic("アイコンの形式が正しくありません");
+  pixels_ = Render(w, h, [&](HDC dc) { DrawIconEx(dc, 0, 0, icon, w, h, 0, nullptr, DI_NORMAL); });
 }
 
 // ---- TMetafile ----
@@ -178,43 +152,32 @@ const TGraphicClass TMetafile::Class = {"TMetafile", [] { return std::unique_ptr
 void TMetafile::LoadFromStream(TStream& stream) {
   std::vector<std::uint8_t> b = Remaining(stream);
   const char* bad = "メタファイルの形式が正しくありません";
-  HENHMETAFILE emf = nullptr;
-  int w = 0, h = 0;
-  if (b.size() >= 88 && U32(&b[0]) == 1 && U32(&b[40]) == 0x464D4520) {  // EMR_HEADER and " EMF"
-    emf = SetEnhMetaFileBits(static_cast<UINT>(b.size()), b.data());
-  } else if (b.size() > 22 + 18 && U32(&b[0]) == 0x9AC6CDD7) {  // a placeable Windows metafile
-    int left = static_cast<std::int16_t>(U16(&b[6])), top = static_cast<std::int16_t>(U16(&b[8]));
-    int right = static_cast<std::int16_t>(U16(&b[10])), bottom = static_cast<std::int16_t>(U16(&b[12]));
-    int inch = U16(&b[14]);
-    if (inch == 0 || right <= left || bottom <= top) throw EInvalidGraphic(bad);
-    METAFILEPICT mfp{MM_ANISOTROPIC, MulDiv(right - left, 2540, inch), MulDiv(bottom - top, 2540, inch), nullptr};
-    emf = SetWinMetaFileBits(static_cast<UINT>(b.size() - 22), &b[22], nullptr, &mfp);
-    w = MulDiv(right - left, 96, inch), h = MulDiv(bottom - top, 96, inch);
-  } else if (b.size() >= 18 && (U16(&b[0]) == 1 || U16(&b[0]) == 2) && U16(&b[2]) == 9) {
-    emf = SetWinMetaFileBits(static_cast<UINT>(b.size()), b.data(), nullptr, nullptr);
+  std::optional<MetafileData> m = ReadMetafile(b);
+  if (!m) throw EInvalidGraphic(bad);
+  const std::uint8_t* data = b.data() + m->Offset;
+  const UINT size = static_cast<UINT>(m->Size);
+  EnhMetafile emf;
+  if (m->Kind == MetafileKind::Enhanced) {
+    emf.Reset(SetEnhMetaFileBits(size, data));
+  } else {
+    METAFILEPICT mfp{MM_ANISOTROPIC, m->FrameWidth, m->FrameHeight, nullptr};
+    emf.Reset(SetWinMetaFileBits(size, data, nullptr, m->Kind == MetafileKind::Placeable ? &mfp : nullptr));
   }
   if (!emf) throw EInvalidGraphic(bad);
-  ENHMETAHEADER hdr{};
-  GetEnhMetaFileHeader(emf, sizeof hdr, &hdr);
-  if (w <= 0 || h <= 0) {
-    w = MulDiv(hdr.rclFrame.right - hdr.rclFrame.left, 96, 2540);
-    h = MulDiv(hdr.rclFrame.bottom - hdr.rclFrame.top, 96, 2540);
+  PixelExtent extent{m->Width, m->Height};
+  if (extent.Width <= 0 || extent.Height <= 0) {
+    ENHMETAHEADER hdr{};
+    if (!GetEnhMetaFileHeader(emf, sizeof hdr, &hdr)) throw EInvalidGraphic(bad);
+    const std::int32_t frame[4] = {hdr.rclFrame.left, hdr.rclFrame.top, hdr.rclFrame.right, hdr.rclFrame.bottom};
+    const std::int32_t bounds[4] = {hdr.rclBounds.left, hdr.rclBounds.top, hdr.rclBounds.right, hdr.rclBounds.bottom};
+    extent = MetafilePixelSize(frame, bounds);
   }
-  if (w <= 0 || h <= 0) w = hdr.rclBounds.right - hdr.rclBounds.left + 1, h = hdr.rclBounds.bottom - hdr.rclBounds.top + 1;
-  if (w <= 0 || h <= 0 || w > kMaxDrawnSide || h > kMaxDrawnSide) {
-    DeleteEnhMetaFile(emf);
-    throw EInvalidGraphic(bad);
-  }
-  try {
-    pixels_ = Render(w, h, [&](HDC dc) {
-      RECT r{0, 0, w, h};
-      PlayEnhMetaFile(dc, emf, &r);
-    });
-  } catch (...) {
-    DeleteEnhMetaFile(emf);
-    throw;
-  }
-  DeleteEnhMetaFile(emf);
+  const int w = extent.Width, h = extent.Height;
+  if (w <= 0 || h <= 0 || w > kMaxDrawnSide || h > kMaxDrawnSide) throw EInvalidGraphic(bad);
+  pixels_ = Render(w, h, [&](HDC dc) {
+    RECT r{0, 0, w, h};
+    PlayEnhMetaFile(dc, emf, &r);
+  });
 }
 
 // ---- TPicture ----

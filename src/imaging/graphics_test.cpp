@@ -209,3 +209,30 @@ TEST(IconAndMetafile, RegisteredClassesLoadTheirFiles) {
   EXPECT_EQ(meta.Pixels().Pixel(1, 1), 0x0000FFu);
   EXPECT_THROW(meta.LoadFromFile(dir.File("bad.wmf", Bytes(100, 7))), EInvalidGraphic);
 }
+
+// The system's readers trust the lengths inside icons and metafiles: files whose data is
+// shorter than they say are refused before the system sees them.
+TEST(IconAndMetafile, FilesShorterThanTheySayAreRefused) {
+  Bytes ico = {0, 0, 1, 0, 1, 0, 16, 16, 0, 0, 1, 0, 32, 0};
+  bmptest::Put32(ico, 40 + 16 * 16 * 4);  // the colour rows only: the mask is missing
+  bmptest::Put32(ico, 22);
+  Bytes header = bmptest::InfoHeader(16, 32, 32);
+  ico.insert(ico.end(), header.begin(), header.end());
+  for (int i = 0; i < 256; ++i) ico.insert(ico.end(), {0x30, 0x60, 0x90, 0xFF});
+  TempDir dir;
+  TPicture picture;
+  picture.LoadFromFile(dir.File("nomask.ico", ico));  // the mask is taken as all opaque
+  EXPECT_EQ(picture.Pixels().Pixel(15, 15), 0x306090u);
+  ico.resize(ico.size() - 4);  // now a colour pixel is missing too
+  bmptest::Set32(ico, 14, 40 + 16 * 16 * 4 - 4);
+  EXPECT_THROW(picture.LoadFromFile(dir.File("short.ico", ico)), EInvalidGraphic);
+
+  // A Windows metafile whose second record claims more words than the file holds.
+  Bytes wmf = {1, 0, 9, 0, 0, 3};
+  bmptest::Put32(wmf, 9 + 5 + 3);
+  wmf.resize(18, 0);
+  bmptest::Put32(wmf, 5), bmptest::Put16(wmf, 0x0209), bmptest::Put32(wmf, 0x0000FF);  // SetTextColor
+  bmptest::Put32(wmf, 0x10000), bmptest::Put16(wmf, 0x0418), bmptest::Put16(wmf, 0);   // Ellipse, 128 KB
+  bmptest::Put32(wmf, 3), bmptest::Put16(wmf, 0);
+  EXPECT_THROW(picture.LoadFromFile(dir.File("long.wmf", wmf)), EInvalidGraphic);
+}

@@ -4,6 +4,7 @@
 
 #include "win/error.h"
 #include "win/text.h"
+#include "win/window.h"
 
 namespace win {
 
@@ -12,8 +13,6 @@ Dialogs realDialogs;
 Dialogs* currentDialogs = &realDialogs;
 std::string title = "Quiran";
 HWND mainWindow = nullptr;
-HWND accelTarget = nullptr;
-HACCEL accelerators = nullptr;
 std::function<void(const std::string&)> hintHandler;
 }  // namespace
 
@@ -47,7 +46,11 @@ std::optional<std::string> Dialogs::BrowseFolder(HWND owner, const std::string& 
   BOOL ok = SHGetPathFromIDListW(pidl, path);
   CoTaskMemFree(pidl);
   if (!ok) return std::nullopt;
-  return Narrow(path);
+  return NarrowPath(path);
+}
+
+void Dialogs::LastResortMessage(HWND owner, const wchar_t* text) noexcept {
+  MessageBoxW(owner, text, L"Quiran", MB_OK | MB_ICONSTOP);
 }
 
 Dialogs& CurrentDialogs() { return *currentDialogs; }
@@ -66,17 +69,35 @@ void Application::ShowException(const std::exception& e) {
   CurrentDialogs().MessageDlg(mainWindow, text, title, MB_OK | MB_ICONSTOP);
 }
 
-void Application::HandleCurrentException() {
+void Application::HandleCurrentException() noexcept {
+  if (!std::current_exception()) return;
   try {
-    throw;
-  } catch (const std::exception& e) {
-    ShowException(e);
+    try {
+      throw;
+    } catch (const std::exception& e) {
+      ShowException(e);
+    } catch (...) {
+      ShowException(Exception("予期しないエラーが発生しました"));
+    }
   } catch (...) {
-    ShowException(Exception("予期しないエラーが発生しました"));
+    // Reporting failed, most likely for want of memory, the likeliest reason to be here.
+    CurrentDialogs().LastResortMessage(mainWindow, L"エラーが発生しましたが、その内容を表示できません（メモリが足りない可能性があります）。");
   }
 }
 
-void Application::Guard(const std::function<void()>& fn) {
+std::string Application::CurrentExceptionMessage() {
+  try {
+    throw;
+  } catch (const Exception& e) {
+    return e.Message();
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "予期しないエラーが発生しました";
+  }
+}
+
+void Application::Guard(const std::function<void()>& fn) noexcept {
   try {
     fn();
   } catch (...) {
@@ -84,16 +105,9 @@ void Application::Guard(const std::function<void()>& fn) {
   }
 }
 
-void Application::SetAccelerators(HWND target, HACCEL accel) {
-  accelTarget = target;
-  accelerators = accel;
-}
-
 bool Application::Dispatch(MSG& msg) {
-  if (accelerators && accelTarget && TranslateAcceleratorW(accelTarget, accelerators, &msg)) return true;
-  // Keyboard navigation for the modeless window that has the focus (dialogs built as windows).
-  HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-  if (root && root != mainWindow && IsDialogMessageW(root, &msg)) return true;
+  if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST)
+    if (Window* top = Window::TopLevelOf(msg.hwnd); top && top->TranslateKeys(msg)) return true;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
   return true;

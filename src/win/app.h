@@ -22,6 +22,9 @@ class Dialogs {
   virtual std::optional<std::uint32_t> PickColor(HWND owner, std::uint32_t initial);
   // The shell's folder browser rooted at the desktop, file-system folders only.
   virtual std::optional<std::string> BrowseFolder(HWND owner, const std::string& title);
+  // A fixed text shown when a failure's own message cannot be (memory ran out while it was
+  // being reported): needs no allocation and raises nothing.
+  virtual void LastResortMessage(HWND owner, const wchar_t* text) noexcept;
 };
 
 Dialogs& CurrentDialogs();
@@ -42,14 +45,15 @@ class Application {
   static void ShowException(const std::exception& e);
   // Calls fn and shows any failure it raises: every window procedure, timer and callback
   // goes through here, because an exception must never unwind through a Win32 frame.
-  static void Guard(const std::function<void()>& fn);
-  // Catch-all for use inside a catch(...) block.
-  static void HandleCurrentException();
+  static void Guard(const std::function<void()>& fn) noexcept;
+  // Catch-all for use inside a catch(...) block. Raises nothing itself: when the message
+  // cannot be shown (no memory left to build it), a fixed text is.
+  static void HandleCurrentException() noexcept;
+  // The message of the exception being handled, for use inside a catch(...) block.
+  static std::string CurrentExceptionMessage();
 
-  // Accelerators of the main window, applied in the message loop.
-  static void SetAccelerators(HWND target, HACCEL accel);
-
-  // Runs the message loop until WM_QUIT; returns its exit code.
+  // Runs the message loop until WM_QUIT; returns its exit code. A key goes first to the
+  // top-level window it was typed in (Window::TranslateKeys), then is translated and dispatched.
   static int Run();
   // Handles the messages waiting now, then returns: long work calls this once per file.
   static void ProcessMessages();

@@ -7,9 +7,9 @@
 
 namespace win {
 
-Font CreateFontFrom(const FontDesc& desc) {
+Font CreateFontFrom(const FontDesc& desc, int pixelsPerInch) {
   LOGFONTW lf{};
-  lf.lfHeight = desc.Height;
+  lf.lfHeight = pixelsPerInch > 0 ? desc.HeightAt(pixelsPerInch) : desc.Height;
   lf.lfWeight = desc.Bold ? FW_BOLD : FW_NORMAL;
   lf.lfItalic = desc.Italic;
   lf.lfEscapement = desc.Escapement;
@@ -24,6 +24,9 @@ Font CreateFontFrom(const FontDesc& desc) {
 }
 
 std::uint32_t SysColor(int index) { return GetSysColor(index); }
+
+Canvas::Canvas(HDC dc)
+    : dc_(dc), pixelsPerInch_(GetDeviceCaps(dc, TECHNOLOGY) == DT_RASPRINTER ? GetDeviceCaps(dc, LOGPIXELSY) : 96) {}
 
 void Canvas::FillRect(const RECT& r, std::uint32_t color) {
   Brush brush(CreateSolidBrush(color));
@@ -58,7 +61,7 @@ void Canvas::PolyLine(std::span<const POINT> points, std::uint32_t color) {
 void Canvas::TextOut(int x, int y, std::string_view text, const FontDesc& font) {
   RECT none{};
   std::wstring w = Wide(text);
-  Font f = CreateFontFrom(font);
+  Font f = CreateFontFrom(font, pixelsPerInch_);
   SelectGuard g(dc_, f);
   SetBkMode(dc_, TRANSPARENT);
   SetTextColor(dc_, font.Color);
@@ -67,7 +70,7 @@ void Canvas::TextOut(int x, int y, std::string_view text, const FontDesc& font) 
 
 void Canvas::TextRect(const RECT& clip, int x, int y, std::string_view text, const FontDesc& font) {
   std::wstring w = Wide(text);
-  Font f = CreateFontFrom(font);
+  Font f = CreateFontFrom(font, pixelsPerInch_);
   SelectGuard g(dc_, f);
   SetBkMode(dc_, TRANSPARENT);
   SetTextColor(dc_, font.Color);
@@ -76,7 +79,7 @@ void Canvas::TextRect(const RECT& clip, int x, int y, std::string_view text, con
 
 void Canvas::DrawText(const RECT& r, std::string_view text, const FontDesc& font, UINT format) {
   std::wstring w = Wide(text);
-  Font f = CreateFontFrom(font);
+  Font f = CreateFontFrom(font, pixelsPerInch_);
   SelectGuard g(dc_, f);
   SetBkMode(dc_, TRANSPARENT);
   SetTextColor(dc_, font.Color);
@@ -86,7 +89,7 @@ void Canvas::DrawText(const RECT& r, std::string_view text, const FontDesc& font
 
 SIZE Canvas::TextExtent(std::string_view text, const FontDesc& font) {
   std::wstring w = Wide(text);
-  Font f = CreateFontFrom(font);
+  Font f = CreateFontFrom(font, pixelsPerInch_);
   SelectGuard g(dc_, f);
   SIZE size{};
   GetTextExtentPoint32W(dc_, w.c_str(), static_cast<int>(w.size()), &size);
@@ -108,6 +111,10 @@ void Canvas::DrawPixels(const PixelBuffer& pixels, int x, int y, int w, int h, i
   SetStretchBltMode(dc_, old);
 }
 
+MemoryDc::MemoryDc() : dc_(CreateCompatibleDC(nullptr)) {
+  if (!dc_) throw Exception("デバイスコンテキストを作成できません");
+}
+
 MemoryBitmap::MemoryBitmap(int width, int height) : width_(width), height_(height) {
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -118,19 +125,12 @@ MemoryBitmap::MemoryBitmap(int width, int height) : width_(width), height_(heigh
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   bitmap_.Reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-  dc_ = CreateCompatibleDC(nullptr);
-  if (!bitmap_ || !dc_) {
-    if (dc_) DeleteDC(dc_);
-    throw Exception("ビットマップを作成できません");
-  }
+  if (!bitmap_ || !bits) throw Exception("ビットマップを作成できません");
   bits_ = static_cast<std::uint8_t*>(bits);
   old_ = SelectObject(dc_, bitmap_);
 }
 
-MemoryBitmap::~MemoryBitmap() {
-  SelectObject(dc_, old_);
-  DeleteDC(dc_);
-}
+MemoryBitmap::~MemoryBitmap() { SelectObject(dc_, old_); }
 
 std::uint32_t MemoryBitmap::Pixel(int x, int y) const {
   GdiFlush();

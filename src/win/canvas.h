@@ -14,16 +14,23 @@
 
 namespace win {
 
-// Creates a GDI font from a description (face name in Shift-JIS, pixel height, style).
-Font CreateFontFrom(const FontDesc& desc);
+// Creates a GDI font from a description (face name in Shift-JIS, height, style) for a device
+// of the given resolution (0: the height as it stands).
+Font CreateFontFrom(const FontDesc& desc, int pixelsPerInch = 0);
 
 // Colour of a system colour index (COLOR_BTNFACE ...) as 0x00BBGGRR.
 std::uint32_t SysColor(int index);
 
 class Canvas {
  public:
-  explicit Canvas(HDC dc) : dc_(dc) {}
+  // A printer's canvas takes the printer's resolution; any other the screen's 96 pixels per
+  // inch, the resolution the program's windows are designed in.
+  explicit Canvas(HDC dc);
+  // A canvas drawing at a chosen resolution (a print preview draws the printer's layout).
+  Canvas(HDC dc, int pixelsPerInch) : dc_(dc), pixelsPerInch_(pixelsPerInch) {}
   HDC Dc() const { return dc_; }
+  // Fonts are drawn at this resolution, whatever resolution their height was given in.
+  int PixelsPerInch() const { return pixelsPerInch_; }
 
   void FillRect(const RECT& r, std::uint32_t color);
   // Outlined and filled rectangle with a 1-pixel pen, as GDI's Rectangle draws it.
@@ -45,6 +52,7 @@ class Canvas {
 
  private:
   HDC dc_;
+  int pixelsPerInch_;
 };
 
 // BeginPaint / EndPaint for one WM_PAINT.
@@ -60,6 +68,19 @@ class PaintDc {
  private:
   HWND hwnd_;
   PAINTSTRUCT ps_{};
+  HDC dc_;
+};
+
+// A memory DC compatible with the screen, deleted with its scope.
+class MemoryDc {
+ public:
+  MemoryDc();
+  MemoryDc(const MemoryDc&) = delete;
+  MemoryDc& operator=(const MemoryDc&) = delete;
+  ~MemoryDc() { DeleteDC(dc_); }
+  operator HDC() const { return dc_; }
+
+ private:
   HDC dc_;
 };
 
@@ -82,10 +103,10 @@ class MemoryBitmap {
 
  private:
   int width_, height_;
-  HDC dc_ = nullptr;
+  MemoryDc dc_;
   Bitmap bitmap_;
-  HGDIOBJ old_ = nullptr;
   std::uint8_t* bits_ = nullptr;
+  HGDIOBJ old_ = nullptr;  // selected out again before the bitmap is deleted
 };
 
 }  // namespace win

@@ -2,6 +2,7 @@
 // it stands in for the real message boxes, colour chooser and folder browser.
 #pragma once
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@ class ScriptedDialogs : public Dialogs {
 
   int MessageDlg(HWND, const std::string& text, const std::string& caption, UINT flags) override {
     messages.push_back({text, caption, flags});
+    if (onMessage) onMessage(messages.back());
     if (answers.empty()) return IDOK;
     int a = answers.front();
     answers.pop_front();
@@ -32,6 +34,7 @@ class ScriptedDialogs : public Dialogs {
     colors.pop_front();
     return c;
   }
+  void LastResortMessage(HWND, const wchar_t*) noexcept override { ++lastResortMessages; }
   std::optional<std::string> BrowseFolder(HWND, const std::string& title) override {
     browseTitles.push_back(title);
     if (folders.empty()) return std::nullopt;
@@ -42,10 +45,12 @@ class ScriptedDialogs : public Dialogs {
 
   std::vector<Message> messages;
   std::deque<int> answers;  // message box answers in order; IDOK when none is left
+  std::function<void(const Message&)> onMessage;  // runs while a message box is up
   std::vector<std::uint32_t> colorAsked;
   std::deque<std::optional<std::uint32_t>> colors;
   std::vector<std::string> browseTitles;
   std::deque<std::optional<std::string>> folders;
+  int lastResortMessages = 0;
 };
 
 // Answers the next real platform dialog (class "#32770") that appears while this object

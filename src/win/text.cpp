@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "win/error.h"
+
 namespace win {
 
 namespace {
@@ -17,13 +19,39 @@ std::wstring Wide(std::string_view sjis) {
   return out;
 }
 
-std::string Narrow(std::wstring_view utf16) {
+namespace {
+// Best-fit mapping is off: a character without its own Shift-JIS form is reported, not
+// silently replaced by a look-alike.
+std::string ToShiftJis(std::wstring_view utf16, bool& exact) {
+  exact = true;
   if (utf16.empty()) return {};
-  int n = WideCharToMultiByte(kCodePage, 0, utf16.data(), static_cast<int>(utf16.size()), nullptr, 0,
-                              nullptr, nullptr);
+  BOOL usedDefault = FALSE;
+  const int size = static_cast<int>(utf16.size());
+  int n = WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, utf16.data(), size, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(kCodePage, 0, utf16.data(), static_cast<int>(utf16.size()), out.data(), n, nullptr,
-                      nullptr);
+  WideCharToMultiByte(kCodePage, WC_NO_BEST_FIT_CHARS, utf16.data(), size, out.data(), n, nullptr, &usedDefault);
+  exact = !usedDefault;
+  return out;
+}
+}  // namespace
+
+std::string Narrow(std::wstring_view utf16) {
+  bool exact;
+  return ToShiftJis(utf16, exact);
+}
+
+std::optional<std::string> NarrowExact(std::wstring_view utf16) {
+  bool exact;
+  std::string out = ToShiftJis(utf16, exact);
+  if (!exact) return std::nullopt;
+  return out;
+}
+
+std::string NarrowPath(std::wstring_view utf16) {
+  bool exact;
+  std::string out = ToShiftJis(utf16, exact);
+  if (!exact)
+    throw Exception(Format("「%s」は、Shift-JIS で表せない文字を含むため使えません。名前を変えてからやり直してください。", {out}));
   return out;
 }
 
@@ -49,7 +77,7 @@ std::string ExePath() {
   std::wstring buf(MAX_PATH, L'\0');
   for (;;) {
     DWORD n = GetModuleFileNameW(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n < buf.size()) return Narrow(std::wstring_view(buf.data(), n));
+    if (n < buf.size()) return NarrowPath(std::wstring_view(buf.data(), n));
     buf.resize(buf.size() * 2);
   }
 }

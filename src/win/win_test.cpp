@@ -1,5 +1,9 @@
 // Tests of the thin Win32 layer, run in-process under Wine.
+#include <windows.h>
+#include <commctrl.h>
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include "win/app.h"
 #include "win/canvas.h"
@@ -16,6 +20,23 @@ TEST(WinText, ShiftJisRoundTripsThroughUtf16) {
   EXPECT_EQ(w, L"写真\\表ソ能 abc");
   EXPECT_EQ(Narrow(w), sjis);
   EXPECT_EQ(Wide(""), L"");
+}
+
+// A path with a character that Shift-JIS lacks must not turn into another path: "Café" is not
+// "Cafe" (best-fit), and "?" is a wildcard.
+TEST(WinText, CharactersWithoutAShiftJisFormAreNeverTakenForOthers) {
+  const std::wstring cafe = L"C:\\Café", smile = L"C:\\写真\U0001F600";
+  EXPECT_NE(Narrow(cafe), "C:\\Cafe");
+  EXPECT_EQ(NarrowExact(cafe), std::nullopt);
+  EXPECT_EQ(NarrowExact(smile), std::nullopt);
+  EXPECT_EQ(NarrowExact(L"C:\\写真\\表ソ"), "C:\\写真\\表ソ");
+  EXPECT_EQ(NarrowPath(L"C:\\写真"), "C:\\写真");
+  try {
+    NarrowPath(cafe);
+    ADD_FAILURE() << "a path without a Shift-JIS form was taken";
+  } catch (const Exception& e) {
+    EXPECT_NE(e.Message().find("Shift-JIS"), std::string::npos);
+  }
 }
 
 TEST(WinText, JapaneseUpperCaseKeepsDoubleByteCharacters) {
@@ -68,6 +89,18 @@ TEST(WinCanvas, JapaneseTextIsDrawn) {
   for (int y = 0; y < 20; ++y)
     for (int x = 0; x < 80; ++x) dark += bmp.Pixel(x, y) != 0xFFFFFF;
   EXPECT_GT(dark, 20);
+}
+
+TEST(WinCanvas, TextIsDrawnAtTheCanvasResolution) {
+  MemoryBitmap bmp(400, 100);
+  FontDesc font;
+  font.SetPoints(12);
+  Canvas screen(bmp.Dc()), printer(bmp.Dc(), 300);
+  EXPECT_EQ(screen.PixelsPerInch(), 96);
+  EXPECT_EQ(printer.PixelsPerInch(), 300);
+  SIZE small = screen.TextExtent("写真", font), large = printer.TextExtent("写真", font);
+  EXPECT_NEAR(large.cy, small.cy * 300 / 96, 3);
+  EXPECT_NEAR(large.cx, small.cx * 300 / 96, 4);
 }
 
 // Wine's GetGuiResources always answers 0, so leaks are found the hard way: Wine's GDI handle
@@ -166,6 +199,117 @@ TEST(WinWindow, ObjectIsUnlinkedWhenItsWindowIsDestroyed) {
   DestroyWindow(h);
   EXPECT_EQ(host.Handle(), nullptr);
   EXPECT_FALSE(IsWindow(h));
+}
+
+// The reporter is called because something failed, quite likely memory: when showing the
+// message fails too, nothing may leave it (on i686 that would end the program).
+TEST(WinErrors, TheReporterRaisesNothingEvenWhenItsMessageCannotBeShown) {
+  static_assert(noexcept(Application::HandleCurrentException()));
+  struct NoMemory : ScriptedDialogs {
+    int MessageDlg(HWND, const std::string&, const std::string&, UINT) override { throw std::bad_alloc(); }
+  } dialogs;
+  EXPECT_NO_THROW({
+    try {
+      throw std::bad_alloc();
+    } catch (...) {
+      Application::HandleCurrentException();
+    }
+  });
+  EXPECT_EQ(dialogs.lastResortMessages, 1);
+}
+
+namespace {
+class Failing : public GraphicControl {
+ public:
+  void Paint(Canvas&) override { throw Exception("描けません"); }
+};
+// A control whose owner-drawn items all fail to draw.
+class FailingList : public Control {
+ public:
+  bool OnReflect(UINT msg, WPARAM, LPARAM, LRESULT&) override {
+    if (msg == WM_DRAWITEM) throw Exception("項目を描けません");
+    return false;
+  }
+};
+}  // namespace
+
+TEST(WinErrors, AFailureToPaintDrawsWhatCanBeDrawnAndIsShownOnce) {
+  ScriptedDialogs dialogs;
+  Host host;
+  Box left(0x0000FF), right(0x00FF00);
+  Failing middle;
+  left.SetParent(&host);
+  middle.SetParent(&host);
+  right.SetParent(&host);
+  left.SetBounds(0, 0, 10, 10);
+  middle.SetBounds(10, 0, 10, 10);
+  right.SetBounds(20, 0, 10, 10);
+  MemoryBitmap bmp(30, 10);
+  host.PaintGraphics(bmp.Dc(), {0, 0, 30, 10});
+  host.PaintGraphics(bmp.Dc(), {0, 0, 30, 10});
+  EXPECT_EQ(bmp.Pixel(25, 5), 0x00FF00u);  // drawn after the failing one
+  FailingList list;
+  list.CreateControl(L"LISTBOX", host.Handle(), 9, LBS_OWNERDRAWFIXED);
+  for (UINT item = 0; item < 3; ++item) {
+    DRAWITEMSTRUCT dis{ODT_LISTBOX, 9, item, ODA_DRAWENTIRE, 0, list.Handle(), bmp.Dc(), {0, 0, 30, 10}, 0};
+    SendMessageW(host.Handle(), WM_DRAWITEM, 9, reinterpret_cast<LPARAM>(&dis));
+  }
+  EXPECT_TRUE(dialogs.messages.empty());  // nothing is shown while painting
+  Application::ProcessMessages();
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, "描けません");
+}
+
+TEST(WinErrors, AFailureWhenTheWindowIsGoneIsShownAndGoesNoFurther) {
+  ScriptedDialogs dialogs;
+  struct FailsAtTheEnd : Host {
+    void OnDestroyed() override { throw Exception("後始末に失敗しました"); }
+  } host;
+  EXPECT_NO_THROW(DestroyWindow(host.Handle()));
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, "後始末に失敗しました");
+}
+
+// A window destroyed before its windowless controls leaves none of them pointing at it: each
+// one's later destruction must not touch the freed window.
+TEST(WinWindow, EveryHostedControlIsDetachedWhenItsHostGoesFirst) {
+  auto host = std::make_unique<Host>();
+  std::vector<std::unique_ptr<Box>> boxes;
+  for (int i = 0; i < 5; ++i) {
+    boxes.push_back(std::make_unique<Box>(0xFF));
+    boxes.back()->SetParent(host.get());
+  }
+  host.reset();
+  for (auto& box : boxes) {
+    EXPECT_EQ(box->Parent(), nullptr);
+    if (box->Parent()) box.release();  // (a control left attached would touch freed memory)
+  }
+}
+
+// A control's object destroyed while its parent lives: the system class still sees the
+// window's destruction, so a tree view reports every item it deletes.
+TEST(WinWindow, AControlDestroyedByItsObjectIsDestroyedByItsSystemClass) {
+  struct Parent : Host {
+    int deleted = 0;
+    LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override {
+      if (msg == WM_NOTIFY && reinterpret_cast<NMHDR*>(lp)->code == TVN_DELETEITEMW) ++deleted;
+      return Host::HandleMessage(msg, wp, lp);
+    }
+  } parent;
+  auto tree = std::make_unique<Control>();
+  tree->CreateControl(WC_TREEVIEWW, parent.Handle(), 7, WS_VISIBLE);
+  HWND h = tree->Handle();
+  for (const wchar_t* text : {L"写真", L"表"}) {
+    TVINSERTSTRUCTW ins{};
+    ins.hParent = TVI_ROOT;
+    ins.hInsertAfter = TVI_LAST;
+    ins.item.mask = TVIF_TEXT;
+    ins.item.pszText = const_cast<wchar_t*>(text);
+    SendMessageW(h, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&ins));
+  }
+  tree.reset();
+  EXPECT_FALSE(IsWindow(h));
+  EXPECT_EQ(parent.deleted, 2);
 }
 
 // The real colour chooser and folder browser, cancelled: nothing is chosen, nothing fails.

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "win/app.h"
 #include "win/error.h"
@@ -46,17 +47,32 @@ int ButtonOf(UINT msg) {
 }  // namespace
 
 Window::~Window() {
-  if (hwnd_) {
-    HWND h = hwnd_;
-    SetWindowLongPtrW(h, GWLP_USERDATA, 0);
-    hwnd_ = nullptr;
-    DestroyWindow(h);
-  }
-  for (GraphicControl* g : graphics_) g->SetParent(nullptr);
+  DestroyUnlinked();
+  // Detaching takes each control out of graphics_, so detach from a list moved out of it.
+  std::vector<GraphicControl*> hosted = std::move(graphics_);
+  graphics_.clear();
+  for (GraphicControl* g : hosted) g->SetParent(nullptr);
+}
+
+void Window::DestroyUnlinked() {
+  if (!hwnd_) return;
+  HWND h = hwnd_;
+  SetWindowLongPtrW(h, GWLP_USERDATA, 0);
+  hwnd_ = nullptr;
+  DestroyWindow(h);
 }
 
 Window* Window::FromHandle(HWND hwnd) {
   return hwnd ? reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)) : nullptr;
+}
+
+Window* Window::TopLevelOf(HWND hwnd) {
+  HWND root = hwnd ? GetAncestor(hwnd, GA_ROOT) : nullptr;
+  // Another module's window (a system dialog) may keep anything in its user data.
+  wchar_t cls[32] = {};
+  const int prefix = static_cast<int>(wcslen(kClassName));
+  if (!root || GetClassNameW(root, cls, 32) <= prefix || wcsncmp(cls, kClassName, prefix) != 0) return nullptr;
+  return FromHandle(root);
 }
 
 void Window::CreateWindowOf(const CreateArgs& args) {
@@ -91,23 +107,61 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return self ? self->Dispatch(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-LRESULT Window::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT Window::Dispatch(UINT msg, WPARAM wp, LPARAM lp) noexcept {
   // A plug-in may run a message loop of its own (a message box) inside a guarded call: the
   // window procedures it reaches are Quiran's code, whose faults are not the plug-in's.
   fault_guard::Unguarded unguarded;
   HWND hwnd = hwnd_;
   LRESULT result = 0;
+  if (msg == ShowPaintFailureMessage()) {
+    ShowPaintFailure();
+    return 0;
+  }
   try {
     result = HandleMessage(msg, wp, lp);
   } catch (...) {
-    Application::HandleCurrentException();
+    if (msg == WM_PAINT || msg == WM_DRAWITEM) {
+      // A picture that cannot be drawn must not ask for WM_PAINT again and again.
+      if (msg == WM_PAINT) ValidateRect(hwnd, nullptr);
+      NotePaintFailure();
+    } else {
+      Application::HandleCurrentException();
+    }
   }
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     hwnd_ = nullptr;
-    OnDestroyed();
+    try {
+      OnDestroyed();
+    } catch (...) {
+      Application::HandleCurrentException();
+    }
   }
   return result;
+}
+
+UINT Window::ShowPaintFailureMessage() {
+  static const UINT message = RegisterWindowMessageW(L"Quiran.ShowPaintFailure");
+  return message;
+}
+
+void Window::NotePaintFailure() noexcept {
+  // Shown once, after painting: a message box per item, or one opened inside WM_PAINT, would
+  // bring the next paint and the next failure with it.
+  if (paintFailureNoted_ || !hwnd_) return;
+  paintFailureNoted_ = true;
+  paintFailure_ = std::current_exception();
+  PostMessageW(hwnd_, ShowPaintFailureMessage(), 0, 0);
+}
+
+void Window::ShowPaintFailure() noexcept {
+  std::exception_ptr failure = std::exchange(paintFailure_, nullptr);
+  if (!failure) return;
+  try {
+    std::rethrow_exception(failure);
+  } catch (...) {
+    Application::HandleCurrentException();
+  }
 }
 
 bool Window::Reflect(HWND child, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
@@ -233,8 +287,13 @@ void Window::PaintGraphics(HDC dc, const RECT& area) {
     int saved = SaveDC(dc);
     IntersectClipRect(dc, g->Left(), g->Top(), g->Left() + g->Width(), g->Top() + g->Height());
     SetViewportOrgEx(dc, g->Left(), g->Top(), nullptr);
-    Canvas canvas(dc);
-    g->Paint(canvas);
+    // A control that fails to draw leaves the others to draw theirs.
+    try {
+      Canvas canvas(dc);
+      g->Paint(canvas);
+    } catch (...) {
+      NotePaintFailure();
+    }
     RestoreDC(dc, saved);
   }
 }
@@ -253,6 +312,14 @@ void Control::CreateControl(const wchar_t* className, HWND parent, int id, DWORD
   if (!hwnd_) throw Exception("コントロールを作成できません: " + LastErrorText());
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(static_cast<Window*>(this)));
   SetWindowSubclass(hwnd_, &Control::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+Control::~Control() {
+  // The window goes now, while this object is whole. The subclass goes first, so the system
+  // class handles the window's last messages itself (a tree view then reports its deleted
+  // items) and nothing reaches this object any more.
+  if (hwnd_) RemoveWindowSubclass(hwnd_, &Control::SubclassProc, 1);
+  DestroyUnlinked();
 }
 
 LRESULT CALLBACK Control::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {

@@ -6,6 +6,7 @@
 #pragma once
 #include <windows.h>
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -40,6 +41,15 @@ class Window {
 
   // The object linked to a window handle, or null.
   static Window* FromHandle(HWND hwnd);
+  // The object of the top-level window holding hwnd, when that window is one of Quiran's own.
+  static Window* TopLevelOf(HWND hwnd);
+
+  // A key typed in this top-level window or its children, before it is translated and
+  // dispatched: true when the window used it. The window's own shortcuts go here
+  // (TranslateAcceleratorW with its table), and a modeless dialog's keys
+  // (IsDialogMessageW(hwnd_, &msg)); other windows take none, so one window's shortcuts never
+  // act in another.
+  virtual bool TranslateKeys(MSG& msg) { return false; }
 
   // Windowless controls hosted on this window, in z-order (last is topmost).
   void AddGraphic(GraphicControl* control);
@@ -75,11 +85,17 @@ class Window {
   // The window's own default handling: DefWindowProc, or for a control its system class.
   virtual LRESULT Default(UINT msg, WPARAM wp, LPARAM lp);
 
-  // Runs HandleMessage with failures shown, and unlinks the object at WM_NCDESTROY.
-  LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
+  // Runs HandleMessage with failures shown, and unlinks the object at WM_NCDESTROY. A
+  // failure to paint (WM_PAINT, WM_DRAWITEM) is shown once, after the painting.
+  LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp) noexcept;
+  // Inside a catch block: keeps the failure to show once painting is over, the first only.
+  void NotePaintFailure() noexcept;
 
   // Called at WM_NCDESTROY, after which the object no longer has a window.
   virtual void OnDestroyed() {}
+
+  // Unlinks the object from its window, then destroys the window (when there is one).
+  void DestroyUnlinked();
 
   HWND hwnd_ = nullptr;
 
@@ -89,8 +105,13 @@ class Window {
   // Hands a child's notification back to the child control's object; true when handled.
   static bool Reflect(HWND child, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
+  static UINT ShowPaintFailureMessage();
+  void ShowPaintFailure() noexcept;
+
   std::vector<GraphicControl*> graphics_;
   GraphicControl* captured_ = nullptr;
+  std::exception_ptr paintFailure_;
+  bool paintFailureNoted_ = false;
 };
 
 // A control of a system class (tree view, list box, tool bar ...). The object is linked
@@ -98,6 +119,7 @@ class Window {
 // subclassed so the object sees its own messages too.
 class Control : public Window {
  public:
+  ~Control() override;
   // Creates the control as a child of parent with the given id.
   void CreateControl(const wchar_t* className, HWND parent, int id, DWORD style, DWORD exStyle = 0,
                      int x = 0, int y = 0, int w = 0, int h = 0, const std::string& text = {});
