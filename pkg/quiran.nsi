@@ -35,6 +35,7 @@ Section "Quiran"
   SetShellVarContext current
   SetOutPath "$INSTDIR"
   File "${STAGE}/Quiran.exe"
+  File "${STAGE}/QuiranSpiHost.exe"
   File "${STAGE}/README.txt"
   SetOutPath "$INSTDIR\licenses"
   File "${STAGE}/licenses/*.*"
@@ -63,6 +64,7 @@ Section "Uninstall"
   ; aside), the settings (Quiran.ini) and plug-ins the user added stay, and with them the
   ; folder.
   Delete "$INSTDIR\Quiran.exe"
+  Delete "$INSTDIR\QuiranSpiHost.exe"
   Delete "$INSTDIR\README.txt"
   RMDir /r "$INSTDIR\licenses"
   Delete "$INSTDIR\Uninstall.exe"

@@ -172,11 +172,15 @@ TForm1::TForm1(std::string libraryPath)
 
   // The plug-in manager finds and loads the plug-ins while the window is built, before the
   // window's own creation handler.
+  // The settings file says first whether they run in their helpers (the default) or inside
+  // Quiran.
+  PluginSettings = TPluginSettings(sjis::ChangeFileExt(LibraryFile.Path(), ".ini"));
+  TFormatChoice choice = PluginSettings.Load();
+  SetSPIPlacement(PluginSettings.InProcess() ? TSPIPlacement::InProcess : TSPIPlacement::Helper);
   SPIs1 = std::make_unique<TSPIs>();
   SPIs1->SearchOptions = SearchSet({spsSusieDir, spsAppDir, spsCurrentDir, spsSystemDir, spsWindowsDir});
   SPIs1->Loaded();
-  PluginSettings = TPluginSettings(sjis::ChangeFileExt(LibraryFile.Path(), ".ini"));
-  SPIs1->SetFormatChoice(PluginSettings.Load());
+  SPIs1->SetFormatChoice(std::move(choice));
   // A plug-in that faulted is not used again this run; the user learns which one.
   SPIs1->OnPluginFault = [this](TSPIs&, TSPI& spi) {
     SetStatusText(1, std::string(sjis::ExtractFileName(spi.FileName())) + " は異常のため停止しました");

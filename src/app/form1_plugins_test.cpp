@@ -70,10 +70,10 @@ TEST_F(FormPluginCommands, UntickedFormatsStayWithdrawnAfterARestart) {
   // Restarted: still withdrawn; the PPM files are neither listed nor read by that plug-in.
   TForm1 form(lib);
   EXPECT_FALSE(IsPictureFile("A.PPM"));
-  ResetPluginLog(plugins.Path() + "ppm" + kPluginExt);
+  ResetPluginLog(plugins.Path() + "ppm" + PluginExt());
   TPicture picture;
   picture.LoadFromFile(pictures.File("a.ppm", Ppm(2, 2)));  // another plug-in reads it
-  EXPECT_EQ(PluginLog(plugins.Path() + "ppm" + kPluginExt), "");
+  EXPECT_EQ(PluginLog(plugins.Path() + "ppm" + PluginExt()), "");
   SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
 }
 
@@ -90,7 +90,7 @@ TEST_F(FormPluginCommands, AFaultingPluginIsNamedInTheStatusBarOnce) {
   TPicture picture;
   picture.LoadFromFile(pictures.File("a.pfl", Ppm(2, 2)));  // the faulting plug-in first
   EXPECT_EQ(picture.Width(), 2);
-  EXPECT_EQ(form.StatusText(1), "fault" + kPluginExt + " は異常のため停止しました");
+  EXPECT_EQ(form.StatusText(1), "fault" + PluginExt() + " は異常のため停止しました");
   form.SetStatusText(1, "");
   picture.LoadFromFile(pictures.File("b.pfl", Ppm(2, 2)));
   EXPECT_EQ(form.StatusText(1), "");

@@ -646,7 +646,7 @@ TEST(FormLayout, ShelfScrollsSidewaysAndNewBooksKeepTheirShelfPlace) {
 // window is built, registers the plug-in's formats, and unloads the plug-ins with the window.
 TEST(FormPlugins, PluginsInTheCurrentDirectoryAreLoadedWithTheWindow) {
   TempFolder dir;
-  const std::string ppm = dir.File("ppm" + imgtest::kPluginExt);
+  const std::string ppm = dir.File("ppm" + imgtest::PluginExt());
   ASSERT_TRUE(CopyFileW(win::Wide(imgtest::Plugin("ppm")).c_str(), win::Wide(ppm).c_str(), FALSE));
   wchar_t old[MAX_PATH];
   GetCurrentDirectoryW(MAX_PATH, old);

@@ -8,6 +8,9 @@ namespace {
 
 constexpr std::string_view kHeader = "[UnusedFormats]";
 constexpr std::string_view kComment = "; 使わない画像形式: プラグインのファイル名、タブ、形式のファイル名パターン";
+constexpr std::string_view kPluginsHeader = "[Plugins]";
+constexpr std::string_view kPluginsComment = "; InProcess=1: プラグインを Quiran の中で動かす (0: 別のプロセスで、既定)";
+constexpr std::string_view kInProcess = "InProcess=";
 
 // Orders and compares entries: the plug-in name without regard to ASCII case, then the filter.
 std::pair<std::string, std::string> Key(std::string_view pluginName, std::string_view filter) {
@@ -46,15 +49,18 @@ void TFormatChoice::SetInUse(std::string_view pluginName, std::string_view filte
   if (!inUse && !listed) unused_.insert(at, std::move(key));
 }
 
-std::string TFormatChoice::Text() const {
+std::string TPluginOptions::Text() const {
   std::string out = std::string(kHeader) + "\r\n" + std::string(kComment) + "\r\n";
-  for (const auto& [name, filter] : unused_) out += name + "\t" + filter + "\r\n";
+  for (const auto& [name, filter] : Formats.Unused()) out += name + "\t" + filter + "\r\n";
+  out += std::string(kPluginsHeader) + "\r\n" + std::string(kPluginsComment) + "\r\n";
+  out += std::string(kInProcess) + (InProcess ? "1" : "0") + "\r\n";
   return out;
 }
 
-std::optional<TFormatChoice> TFormatChoice::Parse(std::string_view text) {
-  TFormatChoice choice;
-  bool header = false;
+std::optional<TPluginOptions> TPluginOptions::Parse(std::string_view text) {
+  TPluginOptions options;
+  enum { None, Formats, Plugins } section = None;
+  bool seenFormats = false, seenPlugins = false;
   // Only whole lines count: a file cut short in its last line is damaged.
   if (text.empty() || text.back() != '\n') return std::nullopt;
   while (!text.empty()) {
@@ -62,18 +68,30 @@ std::optional<TFormatChoice> TFormatChoice::Parse(std::string_view text) {
     std::string_view line = text.substr(0, end);
     text.remove_prefix(end + 1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (!header) {
-      if (line != kHeader) return std::nullopt;
-      header = true;
+    // The first line is a section's header; each section comes once.
+    if (line == kHeader && !seenFormats) {
+      section = Formats, seenFormats = true;
       continue;
     }
+    if (line == kPluginsHeader && !seenPlugins) {
+      section = Plugins, seenPlugins = true;
+      continue;
+    }
+    if (section == None) return std::nullopt;
     if (line.empty() || line.front() == ';') continue;
+    if (section == Plugins) {
+      if (line == std::string(kInProcess) + "0" || line == std::string(kInProcess) + "1")
+        options.InProcess = line.back() == '1';
+      else
+        return std::nullopt;
+      continue;
+    }
     // A tab is never part of a double-byte character, so it can be searched byte by byte.
     std::size_t tab = line.find('\t');
     if (tab == std::string_view::npos) return std::nullopt;
     std::string_view name = line.substr(0, tab), filter = line.substr(tab + 1);
     if (!IsCleanText(name) || !IsCleanText(filter)) return std::nullopt;
-    choice.SetInUse(name, filter, false);
+    options.Formats.SetInUse(name, filter, false);
   }
-  return choice;
+  return options;
 }

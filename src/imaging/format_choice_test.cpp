@@ -13,25 +13,25 @@ TEST(FormatChoice, WithdrawnFormatsAndTheirText) {
   EXPECT_TRUE(choice.InUse("ifpng.spi", "*.PNG"));     // the filter as the plug-in gives it
   EXPECT_FALSE(choice.InUse("表示.SPI", "*.tif;*.tiff"));
 
-  std::optional<TFormatChoice> back = TFormatChoice::Parse(choice.Text());
+  std::optional<TPluginOptions> back = TPluginOptions::Parse(TPluginOptions{choice, false}.Text());
   ASSERT_TRUE(back);
-  EXPECT_EQ(*back, choice);
-  EXPECT_FALSE(back->InUse("ifpng.spi", "*.png"));
+  EXPECT_EQ(back->Formats, choice);
+  EXPECT_FALSE(back->Formats.InUse("ifpng.spi", "*.png"));
 
   // Ticking a format again brings it back.
   choice.SetInUse("ifpng.spi", "*.png", true);
   EXPECT_TRUE(choice.InUse("ifpng.spi", "*.png"));
   choice.SetInUse("表示.spi", "*.tif;*.tiff", true);
   EXPECT_TRUE(choice.AllInUse());
-  EXPECT_EQ(TFormatChoice::Parse(choice.Text()), choice);
+  EXPECT_EQ(TPluginOptions::Parse(TPluginOptions{choice, false}.Text())->Formats, choice);
 }
 
 TEST(FormatChoice, DamagedTextIsRefused) {
   TFormatChoice one;
   one.SetInUse("a.spi", "*.a", false);
-  const std::string good = one.Text();
-  EXPECT_TRUE(TFormatChoice::Parse(good));
-  EXPECT_TRUE(TFormatChoice::Parse("[UnusedFormats]\n; note\n\na.spi\t*.a\n"));  // LF lines, blank lines
+  const std::string good = TPluginOptions{one, false}.Text();
+  EXPECT_TRUE(TPluginOptions::Parse(good));
+  EXPECT_TRUE(TPluginOptions::Parse("[UnusedFormats]\n; note\n\na.spi\t*.a\n"));  // LF lines, blank lines
   for (std::string_view bad : {std::string_view(""), std::string_view("\r\n"), std::string_view("a.spi\t*.a\r\n"),
                                std::string_view("[UnusedFormats]\r\na.spi *.a\r\n"),
                                std::string_view("[UnusedFormats]\r\n\t*.a\r\n"),
@@ -39,8 +39,28 @@ TEST(FormatChoice, DamagedTextIsRefused) {
                                std::string_view("[UnusedFormats]\r\na.spi\t*.\x01\r\n"),
                                std::string_view("[UnusedFormats]\r\na.spi\t*.\x95\r\n"),  // a lead byte alone
                                std::string_view("\xEF\xBB\xBF[UnusedFormats]\r\n")})
-    EXPECT_FALSE(TFormatChoice::Parse(bad)) << bad;
+    EXPECT_FALSE(TPluginOptions::Parse(bad)) << bad;
   // Cut short anywhere inside its last line.
-  EXPECT_FALSE(TFormatChoice::Parse(std::string_view(good).substr(0, good.size() - 1)));
-  EXPECT_FALSE(TFormatChoice::Parse(std::string_view(good).substr(0, good.size() - 4)));
+  EXPECT_FALSE(TPluginOptions::Parse(std::string_view(good).substr(0, good.size() - 1)));
+  EXPECT_FALSE(TPluginOptions::Parse(std::string_view(good).substr(0, good.size() - 4)));
+}
+
+TEST(FormatChoice, WherePluginsRun) {
+  // A file of an earlier version has no [Plugins] section: plug-ins run in their helpers.
+  std::optional<TPluginOptions> old = TPluginOptions::Parse("[UnusedFormats]\r\na.spi\t*.a\r\n");
+  ASSERT_TRUE(old);
+  EXPECT_FALSE(old->InProcess);
+  EXPECT_FALSE(old->Formats.InUse("a.spi", "*.a"));
+  TPluginOptions inside{old->Formats, true};
+  EXPECT_EQ(TPluginOptions::Parse(inside.Text()), inside);
+  EXPECT_NE(inside.Text().find("[Plugins]\r\n"), std::string::npos);
+  // Either section first; only 0 or 1; each section once.
+  std::optional<TPluginOptions> first = TPluginOptions::Parse("[Plugins]\r\nInProcess=1\r\n[UnusedFormats]\r\n");
+  ASSERT_TRUE(first);
+  EXPECT_TRUE(first->InProcess);
+  EXPECT_TRUE(first->Formats.AllInUse());
+  for (std::string_view bad : {std::string_view("[Plugins]\r\nInProcess=2\r\n"), std::string_view("[Plugins]\r\nInProcess = 1\r\n"),
+                               std::string_view("[Plugins]\r\nOther=1\r\n"),
+                               std::string_view("[Plugins]\r\n[UnusedFormats]\r\n[Plugins]\r\n")})
+    EXPECT_FALSE(TPluginOptions::Parse(bad)) << bad;
 }

@@ -7,7 +7,7 @@
 #include "imaging/format_choice.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::optional<TFormatChoice> choice = TFormatChoice::Parse(std::string_view(reinterpret_cast<const char*>(data), size));
-  if (choice && TFormatChoice::Parse(choice->Text()) != choice) std::abort();
+  std::optional<TPluginOptions> options = TPluginOptions::Parse(std::string_view(reinterpret_cast<const char*>(data), size));
+  if (options && TPluginOptions::Parse(options->Text()) != options) std::abort();
   return 0;
 }

@@ -188,10 +188,13 @@ void TPicture::LoadFromFile(const std::string& fileName) {
   const TGraphicClass* cls = FindFileFormat(ext);
   if (!cls) throw EInvalidGraphic(Format("拡張子 .%s の画像形式は処理できません", {ext}));
   std::unique_ptr<TGraphic> graphic = cls->Create();
-  graphic->OnProgress = [this](TGraphic& sender, TProgressStage stage, int percent, bool redrawNow, const TRect& r,
-                               const std::string& msg) {
-    if (OnProgress) OnProgress(sender, stage, percent, redrawNow, r, msg);
-  };
+  // Only a listened picture forwards its progress: a plug-in's helper then need not stop for
+  // every report of a plug-in nobody attends to.
+  if (OnProgress)
+    graphic->OnProgress = [this](TGraphic& sender, TProgressStage stage, int percent, bool redrawNow, const TRect& r,
+                                 const std::string& msg) {
+      if (OnProgress) OnProgress(sender, stage, percent, redrawNow, r, msg);
+    };
   graphic->LoadFromFile(fileName);
   graphic_ = std::move(graphic);
   if (OnChange) OnChange(*this);

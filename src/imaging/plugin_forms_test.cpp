@@ -167,8 +167,8 @@ TEST_F(PluginForms, TheChoiceIsKeptInTheSettingsFile) {
   TPluginSettings next(path);
   TFormatChoice read = next.Load();
   EXPECT_EQ(read, spis_.FormatChoice());
-  EXPECT_FALSE(read.InUse("catch" + kPluginExt, "*.pc2;*.pc3"));
-  EXPECT_TRUE(read.InUse("other" + kPluginExt, "*.pc2;*.pc3"));
+  EXPECT_FALSE(read.InUse("catch" + PluginExt(), "*.pc2;*.pc3"));
+  EXPECT_TRUE(read.InUse("other" + PluginExt(), "*.pc2;*.pc3"));
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"Quiran.ini"});
 
   // Damaged: all in use, and the damaged file is kept aside before it is written over.

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "imaging/spi_filters.h"
-#include "win/fault_guard.h"
+#include "imaging/spi_host.h"
 #include "win/sjis.h"
 #include "win/text.h"
 
@@ -18,54 +18,24 @@ std::string HexCode(unsigned long code) {
   return buf;
 }
 
-// The bytes a stdcall function's arguments take on the stack, from its declared type: each
-// argument fills whole 4-byte slots.
-template <class F>
-struct StdcallArgs;
-template <class R, class... A>
-struct StdcallArgs<R(WINAPI*)(A...)> {
-  static constexpr int Bytes = (0 + ... + static_cast<int>((sizeof(A) + 3) / 4 * 4));
-};
+TSPIPlacement placement = TSPIPlacement::Helper;
 
 }  // namespace
 
 // ---- TSPI ----
 
-TSPI::TSPI(const std::string& fileName) {
-  // 1. Load the library by the name passed in.
-  // A library that needs a missing DLL must fail quietly, not stop start-up with a dialog.
-  DWORD oldMode = 0;
-  SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
-  handle_.Reset(LoadLibraryW(win::Wide(fileName).c_str()));
-  SetThreadErrorMode(oldMode, nullptr);
-  if (!handle_) throw ESPIFOpenErrorSPI(Format("%s:Susie Pluginがロードできませんでした", {fileName}));
-  // 2. The module's path as the system reports it (256-byte buffer announced as 255).
-  wchar_t path[256] = {};
-  DWORD n = GetModuleFileNameW(handle_, path, 255);
-  fileName_ = n ? win::Narrow(std::wstring_view(path, n)) : fileName;
-  // 3. The nine entry points; a missing one stays null.
-  Find(getPluginInfo_, "GetPluginInfo");
-  Find(configurationDlg_, "ConfigurationDlg");
-  Find(isSupported_, "IsSupported");
-  Find(getPictureInfo_, "GetPictureInfo");
-  Find(getPicture_, "GetPicture");
-  Find(getPreview_, "GetPreview");
-  Find(getArchiveInfo_, "GetArchiveInfo");
-  Find(getFileInfo_, "GetFileInfo");
-  Find(getFile_, "GetFile");
-}
+void SetSPIPlacement(TSPIPlacement p) { placement = p; }
+TSPIPlacement SPIPlacement() { return placement; }
 
-template <class F>
-void TSPI::Find(F& entry, const char* name) {
-  FARPROC p = GetProc(name);
-#ifndef _WIN64
-  // Some 32-bit plug-ins export their stdcall functions only under decorated names, as their
-  // compilers write them: "GetPicture@28", or "_GetPicture@28".
-  const std::string decorated = std::string(name) + "@" + std::to_string(StdcallArgs<F>::Bytes);
-  if (!p) p = GetProc(decorated.c_str());
-  if (!p) p = GetProc(("_" + decorated).c_str());
-#endif
-  entry = reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
+TSPI::TSPI(const std::string& fileName) {
+  // 1. Load the library by the name passed in, here or in the helper of its kind; 2. its path
+  // as the system reports it; 3. the nine entry points, a missing one noted as missing.
+  if (placement == TSPIPlacement::InProcess)
+    module_ = LocalSpiModule::Open(fileName);
+  else
+    module_ = OpenHostedSpiModule(fileName);
+  if (!module_) throw ESPIFOpenErrorSPI(Format("%s:Susie Pluginがロードできませんでした", {fileName}));
+  fileName_ = module_->FileName();
 }
 
 std::unique_ptr<TSPI> TSPI::Create(const std::string& fileName) { return Build<TSPI>(fileName); }
@@ -97,69 +67,75 @@ std::string TSPI::Info(int infoNo, bool* answered) {
   return r > 0 ? std::string(buf, strnlen(buf, sizeof buf)) : std::string();
 }
 
-FARPROC TSPI::GetProc(const char* name) const { return GetProcAddress(handle_, name); }
-
-void TSPI::Require(void (*entry)(), const char* name) const {
-  if (!entry) throw ESPIInvalidAPI(Format("%sは[%s]では使えないSusie Plugin APIです", {name, fileName_}));
+void TSPI::Require(SpiEntry entry, const char* name) const {
+  if (!module_->Has(entry)) throw ESPIInvalidAPI(Format("%sは[%s]では使えないSusie Plugin APIです", {name, fileName_}));
 }
 
 template <class F>
-void TSPI::Guarded(const char* name, F call) {
+auto TSPI::Guarded(const char* name, F call) -> decltype(call()) {
   if (faulted_) throw ESPIPluginFault(Format("%s:異常を起こしたSusie Pluginは使えません", {fileName_}));
-  unsigned long code = 0;
-  if (fault_guard::Run(call, &code)) return;
-  faulted_ = true;
-  if (owner_ && owner_->OnPluginFault) owner_->OnPluginFault(*owner_, *this);
-  throw ESPIPluginFault(Format("%s:Susie Pluginの%sで例外 %s が発生しました", {fileName_, name, HexCode(code)}));
+  try {
+    return call();
+  } catch (const SpiFault& fault) {
+    faulted_ = true;
+    if (owner_ && owner_->OnPluginFault) owner_->OnPluginFault(*owner_, *this);
+    switch (fault.What()) {
+      case SpiFault::Hung:
+        throw ESPIPluginFault(Format("%s:Susie Pluginの%sが応答しません", {fileName_, name}));
+      case SpiFault::Garbled:
+        throw ESPIPluginFault(Format("%s:Susie Pluginの%sで補助プロセスの応答が正しくありません", {fileName_, name}));
+      case SpiFault::Died:
+        throw ESPIPluginFault(
+            Format("%s:Susie Pluginの%sの実行中に補助プロセスが終了しました (%s)", {fileName_, name, HexCode(fault.Code())}));
+      default:
+        throw ESPIPluginFault(Format("%s:Susie Pluginの%sで例外 %s が発生しました", {fileName_, name, HexCode(fault.Code())}));
+    }
+  }
 }
 
-void TSPI::CheckAPI() { Require(reinterpret_cast<void (*)()>(getPluginInfo_), "GetPluginInfo"); }
+void TSPI::CheckAPI() { Require(kGetPluginInfo, "GetPluginInfo"); }
 
 int TSPI::GetPluginInfo(int infoNo, LPSTR buffer, int bufferLength) {
-  Require(reinterpret_cast<void (*)()>(getPluginInfo_), "GetPluginInfo");
-  int r = 0;
-  Guarded("GetPluginInfo", [&] { r = getPluginInfo_(infoNo, buffer, bufferLength); });
-  return r;
+  Require(kGetPluginInfo, "GetPluginInfo");
+  return Guarded("GetPluginInfo", [&] { return module_->GetPluginInfo(infoNo, buffer, bufferLength); });
 }
 
 void TLoaderSPI::CheckAPI() {
   TSPI::CheckAPI();
-  Require(reinterpret_cast<void (*)()>(isSupported_), "IsSupported");
+  Require(kIsSupported, "IsSupported");
 }
 
 int TLoaderSPI::IsSupported(LPCSTR fileName, const void* data) {
-  Require(reinterpret_cast<void (*)()>(isSupported_), "IsSupported");
-  int r = 0;
-  Guarded("IsSupported", [&] { r = isSupported_(fileName, reinterpret_cast<ULONG_PTR>(data)); });
-  return r;
+  return IsSupported(fileName, SpiData{static_cast<const std::uint8_t*>(data), 0});
+}
+
+int TLoaderSPI::IsSupported(LPCSTR fileName, const SpiData& data) {
+  Require(kIsSupported, "IsSupported");
+  return Guarded("IsSupported", [&] { return module_->IsSupported(fileName, data); });
 }
 
 void TInSPI::CheckAPI() {
   TLoaderSPI::CheckAPI();
-  Require(reinterpret_cast<void (*)()>(getPictureInfo_), "GetPictureInfo");
-  Require(reinterpret_cast<void (*)()>(getPicture_), "GetPicture");
+  Require(kGetPictureInfo, "GetPictureInfo");
+  Require(kGetPicture, "GetPicture");
 }
 
-int TInSPI::GetPictureInfo(LPCSTR data, LONG_PTR length, unsigned int flag, SpiPictureInfo* info) {
-  Require(reinterpret_cast<void (*)()>(getPictureInfo_), "GetPictureInfo");
-  int r = 0;
-  Guarded("GetPictureInfo", [&] { r = getPictureInfo_(data, length, flag, info); });
-  return r;
+int TInSPI::GetPictureInfo(const SpiData& data, SpiPictureFacts& facts) {
+  Require(kGetPictureInfo, "GetPictureInfo");
+  return Guarded("GetPictureInfo", [&] { return module_->GetPictureInfo(data, facts); });
 }
 
-int TInSPI::GetPicture(LPCSTR data, LONG_PTR length, unsigned int flag, HLOCAL* bitmapInfo, HLOCAL* bits,
-                       SpiProgressCallback progress, LONG_PTR userValue) {
-  Require(reinterpret_cast<void (*)()>(getPicture_), "GetPicture");
-  int r = 0;
-  Guarded("GetPicture", [&] { r = getPicture_(data, length, flag, bitmapInfo, bits, progress, userValue); });
-  return r;
+int TInSPI::GetPicture(const SpiData& data, SpiProgressCallback progress, LONG_PTR userValue, bool listened,
+                       std::unique_ptr<SpiPicture>& picture) {
+  Require(kGetPicture, "GetPicture");
+  return Guarded("GetPicture", [&] { return module_->GetPicture(data, progress, userValue, listened, picture); });
 }
 
 void TAmSPI::CheckAPI() {
   TLoaderSPI::CheckAPI();
-  Require(reinterpret_cast<void (*)()>(getArchiveInfo_), "GetArchiveInfo");
-  Require(reinterpret_cast<void (*)()>(getFileInfo_), "GetFileInfo");
-  Require(reinterpret_cast<void (*)()>(getFile_), "GetFile");
+  Require(kGetArchiveInfo, "GetArchiveInfo");
+  Require(kGetFileInfo, "GetFileInfo");
+  Require(kGetFile, "GetFile");
 }
 
 std::unique_ptr<TSPI> CreateSPI(const std::string& fileName) {

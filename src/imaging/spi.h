@@ -13,33 +13,8 @@
 #include "imaging/format_choice.h"
 #include "imaging/graphics.h"
 #include "imaging/info_record.h"
+#include "imaging/spi_module.h"
 #include "win/error.h"
-#include "win/handle.h"
-
-// ---- the plug-in interface, as the libraries export it (standard Win32 calling convention) ----
-// 64-bit plug-ins (*.sph) take data lengths and the user value pointer-sized; in a 32-bit
-// process LONG_PTR is the 32-bit long of the original interface.
-
-// The picture-information record, in a block large enough for every layout plug-ins write
-// (see imaging/info_record.h); zeroed before the call.
-struct SpiPictureInfo {
-  alignas(8) std::uint8_t Bytes[kInfoRecordRoom] = {};
-};
-
-// Answers 0 to continue, 1 to stop.
-using SpiProgressCallback = int(WINAPI*)(int done, int total, LONG_PTR userValue);
-using SpiGetPluginInfo = int(WINAPI*)(int infoNo, LPSTR buffer, int bufferLength);
-// The second argument holds the address of the file's first bytes (at least 2048 of them).
-using SpiIsSupported = int(WINAPI*)(LPCSTR fileName, ULONG_PTR data);
-using SpiGetPictureInfo = int(WINAPI*)(LPCSTR data, LONG_PTR length, unsigned int flag, SpiPictureInfo* info);
-using SpiGetPicture = int(WINAPI*)(LPCSTR data, LONG_PTR length, unsigned int flag, HLOCAL* bitmapInfo, HLOCAL* bits,
-                                   SpiProgressCallback progress, LONG_PTR userValue);
-// Looked up, never called; declared for the argument bytes of their decorated names.
-using SpiConfigurationDlg = int(WINAPI*)(HWND parent, int function);
-using SpiGetArchiveInfo = int(WINAPI*)(LPCSTR data, LONG_PTR length, unsigned int flag, HLOCAL* info);
-using SpiGetFileInfo = int(WINAPI*)(LPCSTR data, LONG_PTR length, LPCSTR fileName, unsigned int flag, void* info);
-using SpiGetFile = int(WINAPI*)(LPCSTR source, LONG_PTR length, LPSTR dest, unsigned int flag,
-                                SpiProgressCallback progress, LONG_PTR userValue);
 
 // ---- failures ----
 
@@ -67,7 +42,8 @@ class TSPI {
   TSPI(const TSPI&) = delete;
   TSPI& operator=(const TSPI&) = delete;
 
-  HMODULE Handle() const { return handle_.Get(); }
+  // The library in Quiran's own process; null when the plug-in runs in a helper.
+  HMODULE Handle() const { return module_->Handle(); }
   const std::string& FileName() const { return fileName_; }
   const std::string& APIVersion() const { return apiVersion_; }
   const std::string& PluginInfo() const { return pluginInfo_; }
@@ -77,10 +53,11 @@ class TSPI {
   // True once the plug-in has faulted: its memory may be damaged, so it is not called again.
   bool Faulted() const { return faulted_; }
 
-  FARPROC GetProc(const char* name) const;
+  // The library's exported function of that name, or null (always null in a helper).
+  FARPROC GetProc(const char* name) const { return module_->Proc(name); }
   // Guarded calls: ESPIInvalidAPI when the entry point is missing, ESPIPluginFault when the
-  // plug-in faults inside the call or has faulted before; otherwise the plug-in's answer
-  // unchanged.
+  // plug-in faults inside the call (or its helper dies or stops answering) or has faulted
+  // before; otherwise the plug-in's answer unchanged.
   int GetPluginInfo(int infoNo, LPSTR buffer, int bufferLength);
 
   // Format pairs read at construction are limited to this many: a plug-in that answers every
@@ -98,31 +75,19 @@ class TSPI {
   }
   virtual void CheckAPI();
   virtual bool ClassCanLoad() const { return false; }
-  // ESPIInvalidAPI naming the function when its entry point is null.
-  void Require(void (*entry)(), const char* name) const;
-  // Runs a plug-in call under the fault guard.
+  // ESPIInvalidAPI naming the function when the library lacks it.
+  void Require(SpiEntry entry, const char* name) const;
+  // Runs a plug-in call, turning its fault into ESPIPluginFault.
   template <class F>
-  void Guarded(const char* name, F call);
+  auto Guarded(const char* name, F call) -> decltype(call());
 
-  SpiGetPluginInfo getPluginInfo_ = nullptr;
-  SpiConfigurationDlg configurationDlg_ = nullptr;
-  SpiIsSupported isSupported_ = nullptr;
-  SpiGetPictureInfo getPictureInfo_ = nullptr;
-  SpiGetPicture getPicture_ = nullptr;
-  SpiGetPicture getPreview_ = nullptr;
-  SpiGetArchiveInfo getArchiveInfo_ = nullptr;
-  SpiGetFileInfo getFileInfo_ = nullptr;
-  SpiGetFile getFile_ = nullptr;
+  std::unique_ptr<SpiModule> module_;
 
  private:
   friend class TSPIs;
   void Construct();
   std::string Info(int infoNo, bool* answered);
-  // The entry point by its plain name, else by a decorated stdcall name.
-  template <class F>
-  void Find(F& entry, const char* name);
 
-  win::Module handle_;
   std::string fileName_, apiVersion_, pluginInfo_;
   std::vector<std::string> filters_, descriptions_;
   bool canLoad_ = false;
@@ -133,7 +98,9 @@ class TSPI {
 // Plug-ins that read files.
 class TLoaderSPI : public TSPI {
  public:
+  // data: the file's first bytes, at least 2048 readable.
   int IsSupported(LPCSTR fileName, const void* data);
+  int IsSupported(LPCSTR fileName, const SpiData& data);
 
  protected:
   using TSPI::TSPI;
@@ -144,9 +111,13 @@ class TLoaderSPI : public TSPI {
 class TInSPI : public TLoaderSPI {
  public:
   static std::unique_ptr<TSPI> Create(const std::string& fileName) { return Build<TInSPI>(fileName); }
-  int GetPictureInfo(LPCSTR data, LONG_PTR length, unsigned int flag, SpiPictureInfo* info);
-  int GetPicture(LPCSTR data, LONG_PTR length, unsigned int flag, HLOCAL* bitmapInfo, HLOCAL* bits,
-                 SpiProgressCallback progress, LONG_PTR userValue);
+  // The plug-in's calls with flag 1 (the data is in memory): the record's fields and text;
+  // the picture (null when its output was no usable pair of blocks), which frees the
+  // plug-in's blocks when it goes. Progress reaches the callback with the user value;
+  // listened says whether anyone attends to it.
+  int GetPictureInfo(const SpiData& data, SpiPictureFacts& facts);
+  int GetPicture(const SpiData& data, SpiProgressCallback progress, LONG_PTR userValue, bool listened,
+                 std::unique_ptr<SpiPicture>& picture);
 
  protected:
   using TLoaderSPI::TLoaderSPI;
@@ -176,6 +147,13 @@ class TXnSPI : public TSPI {
   using TSPI::TSPI;
   friend class TSPI;
 };
+
+// Where plug-in code runs: each library in a helper process of its own kind (the default), so
+// that no plug-in can take Quiran down and a 64-bit Quiran can use 32-bit plug-ins; or inside
+// Quiran itself, as the settings file may choose for a plug-in that needs it.
+enum class TSPIPlacement { Helper, InProcess };
+void SetSPIPlacement(TSPIPlacement placement);
+TSPIPlacement SPIPlacement();
 
 // The class factory: a plug-in object of the class its API version names, or null when the
 // file cannot be loaded or is no usable plug-in. ESPIInvalidAPI passes on.

@@ -14,62 +14,10 @@ namespace {
 constexpr std::size_t kPaddedSize = 2048;  // IsSupported may always read this many bytes
 constexpr std::size_t kHeaderSkip = 128;
 
-// A local-memory block a plug-in handed over: locked while this lives, freed afterwards.
-class LockedBlock {
- public:
-  explicit LockedBlock(HLOCAL h) : h_(h), p_(h ? LocalLock(h) : nullptr), size_(h ? LocalSize(h) : 0) {}
-  ~LockedBlock() {
-    if (p_) LocalUnlock(h_);
-  }
-  LockedBlock(const LockedBlock&) = delete;
-  LockedBlock& operator=(const LockedBlock&) = delete;
-  const void* Data() const { return p_; }
-  std::size_t Size() const { return p_ ? size_ : 0; }
-
- private:
-  HLOCAL h_;
-  void* p_;
-  std::size_t size_;
-};
-
-// True for a handle LocalAlloc gave out that is not freed yet. Plug-ins hand out values of
-// their own making too (a field they never wrote, one block as both outputs): such a value is
-// never locked or freed.
-bool IsLiveLocalHandle(HLOCAL h) {
-  if (!h) return false;
-  UINT flags = LocalFlags(h);
-  return flags != LMEM_INVALID_HANDLE && !(flags & LMEM_DISCARDED);
-}
-
-// The two blocks GetPicture hands over, freed (each once, and only when live) in every case.
-struct PictureBlocks {
-  HLOCAL Info, Bits;
-  PictureBlocks(HLOCAL info, HLOCAL bits) : Info(info), Bits(bits) {}
-  PictureBlocks(const PictureBlocks&) = delete;
-  PictureBlocks& operator=(const PictureBlocks&) = delete;
-  ~PictureBlocks() {
-    if (IsLiveLocalHandle(Info)) LocalFree(Info);
-    if (Bits != Info && IsLiveLocalHandle(Bits)) LocalFree(Bits);
-  }
-  bool Valid() const { return Info != Bits && IsLiveLocalHandle(Info) && IsLiveLocalHandle(Bits); }
-};
-
-// The text of the information record, from whichever layout's handle is a live block; that
-// block is freed.
-std::string InfoText(const SpiPictureInfo& rec) {
-  for (std::uint64_t value : InfoHandleCandidates(rec.Bytes, sizeof(HLOCAL))) {
-    HLOCAL h = reinterpret_cast<HLOCAL>(static_cast<std::uintptr_t>(value));
-    if (!IsLiveLocalHandle(h)) continue;
-    std::string text;
-    {
-      LockedBlock block(h);
-      const char* p = static_cast<const char*>(block.Data());
-      if (p) text.assign(p, strnlen(p, block.Size()));
-    }
-    LocalFree(h);
-    return text;
-  }
-  return {};
+// Names one load's data for the plug-ins' helpers, which then take the bytes once.
+std::uint64_t NextSerial() {
+  static std::uint64_t serial = 0;
+  return ++serial;
 }
 
 }  // namespace
@@ -116,6 +64,7 @@ void TInSPIAble::LoadFromStream(TStream& stream) {
     copy.LoadFromStream(stream);
     memory = &copy;
   }
+  serial_ = NextSerial();
   bool loaded;
   std::string_view ext = Ext;
   if (!ext.empty()) ext.remove_prefix(1);
@@ -171,44 +120,41 @@ bool TInSPIAble::LoadBySPI(TInSPI& plugin, TMemoryStream& stream) {
 
 bool TInSPIAble::LoadFromMemory(TInSPI& plugin, const std::uint8_t* data, std::size_t size) {
   // Short data is offered in a zero-filled 2048-byte buffer; the length stays the real one.
+  // (The buffer's bytes change from call to call, so they carry no load serial.)
   std::uint8_t padded[kPaddedSize];
+  SpiData d{data, size, serial_};
   if (size < kPaddedSize) {
     std::memset(padded, 0, sizeof padded);
     if (size) std::memcpy(padded, data, size);
-    data = padded;
+    d = SpiData{padded, size, 0};
   }
   // The length is pointer-sized in the interface (32 bits in a 32-bit process).
   if (size > static_cast<std::size_t>(std::numeric_limits<LONG_PTR>::max())) return false;
-  const LPCSTR bytes = reinterpret_cast<LPCSTR>(data);
-  const auto length = static_cast<LONG_PTR>(size);
   try {
-    if (plugin.IsSupported(FileName.c_str(), data) == 0) return false;
+    if (plugin.IsSupported(FileName.c_str(), d) == 0) return false;
 
     TPictureInfoRec info;
-    SpiPictureInfo rec;
-    if (plugin.GetPictureInfo(bytes, length, 1, &rec) == 0) {
-      TInfoRecordFields f = ReadInfoRecord(rec.Bytes);
+    SpiPictureFacts facts;
+    if (plugin.GetPictureInfo(d, facts) == 0) {
+      const TInfoRecordFields& f = facts.Fields;
       info.Left = f.Left, info.Top = f.Top, info.Width = f.Width, info.Height = f.Height;
       info.XDensity = f.XDensity, info.YDensity = f.YDensity, info.ColorDepth = f.ColorDepth;
-      info.Info = InfoText(rec);
+      info.Info = std::move(facts.Text);
       info.Valid = true;
     }
 
-    HLOCAL hInfo = nullptr, hBits = nullptr;
+    std::unique_ptr<SpiPicture> picture;
     pendingFailure_ = nullptr;
-    int r = plugin.GetPicture(bytes, length, 1, &hInfo, &hBits, &ProgressCallback, reinterpret_cast<LONG_PTR>(this));
-    if (r != 0) {
-      // A failed call hands nothing over, whatever the variables hold now.
-      if (pendingFailure_) std::rethrow_exception(std::exchange(pendingFailure_, nullptr));
-      return false;
+    const bool listened = ProgressProc && Owner.OnProgress;
+    int r = plugin.GetPicture(d, &ProgressCallback, reinterpret_cast<LONG_PTR>(this), listened, picture);
+    if (pendingFailure_) {
+      picture.reset();  // the plug-in's blocks are freed before the failure goes on
+      std::rethrow_exception(std::exchange(pendingFailure_, nullptr));
     }
-    PictureBlocks blocks(hInfo, hBits);
-    if (pendingFailure_) std::rethrow_exception(std::exchange(pendingFailure_, nullptr));
-    if (!blocks.Valid()) throw EInvalidGraphic("プラグインの出力した画像が正しくありません");
-    LockedBlock bits(blocks.Bits), bitmapInfo(blocks.Info);
-    if (!bitmapInfo.Data() || !bits.Data()) throw EInvalidGraphic("プラグインの出力した画像が正しくありません");
+    if (r != 0) return false;
+    if (!picture) throw EInvalidGraphic("プラグインの出力した画像が正しくありません");
     bool success = false;
-    OnLoadDIB(bitmapInfo.Data(), bitmapInfo.Size(), bits.Data(), bits.Size(), info, success);
+    OnLoadDIB(picture->Info(), picture->InfoSize(), picture->Bits(), picture->BitsSize(), info, success);
     return success;
   } catch (const ESPIPluginFault&) {
     // The plug-in faulted: it has failed for this data, and the load goes on without it.

@@ -1,6 +1,8 @@
 // The plug-in manager under Wine, with the test plug-ins built beside win_tests.exe.
 #include "imaging/spi.h"
 
+#include <optional>
+
 #include <gtest/gtest.h>
 
 #include "imaging/spi_bitmap.h"
@@ -33,18 +35,26 @@ std::vector<std::string> Names(const TSPIs& spis) {
   return out;
 }
 
-class SpiManager : public testing::Test {
+// Every test of the manager runs with the plug-ins in each place they can run.
+class SpiManager : public testing::TestWithParam<Where> {
  protected:
-  void SetUp() override { InitPictureFormats(); }
+  void SetUp() override {
+    place_.emplace(GetParam());
+    InitPictureFormats();
+  }
   void TearDown() override {
     DonePictureFormats();
     SetSusiePath(nullptr);
+    place_.reset();
   }
+  std::optional<PlaceAt> place_;
 };
+
+INSTANTIATE_TEST_SUITE_P(Placements, SpiManager, testing::ValuesIn(Placements()), PlacementName);
 
 }  // namespace
 
-TEST_F(SpiManager, FactoryPicksTheClassByExactVersionText) {
+TEST_P(SpiManager, FactoryPicksTheClassByExactVersionText) {
   auto in = CreateSPI(Plugin("ppm"));
   ASSERT_TRUE(in);
   EXPECT_TRUE(dynamic_cast<TInSPI*>(in.get()));
@@ -73,7 +83,7 @@ TEST_F(SpiManager, FactoryPicksTheClassByExactVersionText) {
   EXPECT_TRUE(gap->Descriptions().empty());
 }
 
-TEST_F(SpiManager, MissingFunctionsAndUnloadableFiles) {
+TEST_P(SpiManager, MissingFunctionsAndUnloadableFiles) {
   try {
     CreateSPI(Plugin("no_getpicture"));
     FAIL();
@@ -94,7 +104,7 @@ TEST_F(SpiManager, MissingFunctionsAndUnloadableFiles) {
   EXPECT_EQ(GetModuleHandleW(win::Wide(Plugin("no_getpicture")).c_str()), nullptr);
 }
 
-TEST_F(SpiManager, OneManagerAtATime) {
+TEST_P(SpiManager, OneManagerAtATime) {
   EXPECT_EQ(CurrentSPIs(), nullptr);
   {
     TSPIs first;
@@ -114,31 +124,31 @@ TEST_F(SpiManager, OneManagerAtATime) {
   EXPECT_EQ(CurrentSPIs(), &again);
 }
 
-TEST_F(SpiManager, SearchOfOneDirectorySkipsWhatCannotBeUsed) {
+TEST_P(SpiManager, SearchOfOneDirectorySkipsWhatCannotBeUsed) {
   TempDir dir;
   dir.CopyPlugin("ppm");
   dir.CopyPlugin("archive");
   dir.CopyPlugin("no_getpicture");  // lacks a function its kind needs: skipped, the search goes on
   dir.CopyPlugin("no_api");
-  dir.File("junk" + kPluginExt, Bytes(100, 0));
-  std::string hidden = dir.CopyPlugin("xn", "hidden" + kPluginExt);
+  dir.File("junk" + PluginExt(), Bytes(100, 0));
+  std::string hidden = dir.CopyPlugin("xn", "hidden" + PluginExt());
   SetFileAttributesW(win::Wide(hidden).c_str(), FILE_ATTRIBUTE_HIDDEN);
   dir.File("other.dll", Bytes(10, 0));
   TSPIs spis;
   spis.SearchOptions = 0;  // a mask with a directory part ignores the options
-  spis.Search(dir.Path() + "*" + kPluginExt);
+  spis.Search(dir.Path() + "*" + PluginExt());
   std::vector<std::string> names = Names(spis);
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"archive" + kPluginExt, "ppm" + kPluginExt}));
-  EXPECT_EQ(spis.IndexOf(sjis::UpperAscii(dir.Path() + "ppm" + kPluginExt)), spis.IndexOf(dir.Path() + "ppm" + kPluginExt));
-  EXPECT_GE(spis.IndexOf(dir.Path() + "ppm" + kPluginExt), 0);
+  EXPECT_EQ(names, (std::vector<std::string>{"archive" + PluginExt(), "ppm" + PluginExt()}));
+  EXPECT_EQ(spis.IndexOf(sjis::UpperAscii(dir.Path() + "ppm" + PluginExt())), spis.IndexOf(dir.Path() + "ppm" + PluginExt()));
+  EXPECT_GE(spis.IndexOf(dir.Path() + "ppm" + PluginExt()), 0);
   EXPECT_EQ(spis.IndexOf(dir.Path() + "none.spi"), -1);
   // Searching again adds nothing: every file is already loaded.
-  spis.Search(dir.Path() + "*" + kPluginExt);
+  spis.Search(dir.Path() + "*" + PluginExt());
   EXPECT_EQ(spis.Count(), 2);
 }
 
-TEST_F(SpiManager, SearchPlacesRegistryAndDuplicates) {
+TEST_P(SpiManager, SearchPlacesRegistryAndDuplicates) {
   TempDir a, b;
   a.CopyPlugin("ppm");
   b.CopyPlugin("ppm");  // the same name in another directory is another plug-in
@@ -156,14 +166,14 @@ TEST_F(SpiManager, SearchPlacesRegistryAndDuplicates) {
     spis.Loaded();
     ASSERT_EQ(spis.Count(), 3);
     EXPECT_TRUE(sjis::SameTextAscii(sjis::ExtractFilePath(spis.Items(0)->FileName()), b.Path()));
-    EXPECT_TRUE(sjis::SameTextAscii(spis.Items(2)->FileName(), a.Path() + "ppm" + kPluginExt));
+    EXPECT_TRUE(sjis::SameTextAscii(spis.Items(2)->FileName(), a.Path() + "ppm" + PluginExt()));
   }
   {
     // The registry naming the current directory too: each file is loaded once.
     SetSusiePath(&a.Path());
     TSPIs spis;
     spis.SearchOptions = SearchSet({spsSusieDir, spsCurrentDir});
-    spis.Search("*" + kPluginExt);
+    spis.Search("*" + PluginExt());
     EXPECT_EQ(spis.Count(), 1);
   }
   {
@@ -174,13 +184,13 @@ TEST_F(SpiManager, SearchPlacesRegistryAndDuplicates) {
     spis.AutoSearch = false;
     spis.Loaded();
     EXPECT_EQ(spis.Count(), 0);
-    spis.Search("*" + kPluginExt);
-    EXPECT_EQ(Names(spis), std::vector<std::string>{"ppm" + kPluginExt});
+    spis.Search("*" + PluginExt());
+    EXPECT_EQ(Names(spis), std::vector<std::string>{"ppm" + PluginExt()});
   }
   SetCurrentDirectoryW(oldDir);
 }
 
-TEST_F(SpiManager, EventsDecideWhatIsLoadedAndRegistered) {
+TEST_P(SpiManager, EventsDecideWhatIsLoadedAndRegistered) {
   TempDir dir;
   dir.CopyPlugin("ppm");
   dir.CopyPlugin("multi");
@@ -188,11 +198,11 @@ TEST_F(SpiManager, EventsDecideWhatIsLoadedAndRegistered) {
   std::vector<std::string> asked;
   spis.OnSearching = [&](TSPIs&, const std::string& file, bool& accept) {
     asked.emplace_back(sjis::ExtractFileName(file));
-    accept = asked.back() != "ppm" + kPluginExt;
+    accept = asked.back() != "ppm" + PluginExt();
   };
-  spis.Search(dir.Path() + "*" + kPluginExt);
+  spis.Search(dir.Path() + "*" + PluginExt());
   EXPECT_EQ(asked.size(), 2u);
-  EXPECT_EQ(Names(spis), std::vector<std::string>{"multi" + kPluginExt});
+  EXPECT_EQ(Names(spis), std::vector<std::string>{"multi" + PluginExt()});
   // Three patterns register three extensions, "*.*" registers "*".
   EXPECT_EQ(FindFileFormat("aa"), &TSPIBitmap::Class);
   EXPECT_EQ(FindFileFormat("CC"), &TSPIBitmap::Class);
@@ -218,19 +228,19 @@ TEST_F(SpiManager, EventsDecideWhatIsLoadedAndRegistered) {
     registered.push_back(ext);
     cls = nullptr;
   };
-  spis.Search(dir.Path() + "*" + kPluginExt);
-  EXPECT_EQ(Names(spis), std::vector<std::string>{"ppm" + kPluginExt});
+  spis.Search(dir.Path() + "*" + PluginExt());
+  EXPECT_EQ(Names(spis), std::vector<std::string>{"ppm" + PluginExt()});
   EXPECT_EQ(registered, std::vector<std::string>{"ppm"});
   EXPECT_EQ(FindFileFormat("ppm"), nullptr);
 
   // A failing OnSearching handler ends the search and reaches the caller.
   spis.Clear();
   spis.OnSearching = [](TSPIs&, const std::string&, bool&) { throw Exception("stop"); };
-  EXPECT_THROW(spis.Search(dir.Path() + "*" + kPluginExt), Exception);
+  EXPECT_THROW(spis.Search(dir.Path() + "*" + PluginExt()), Exception);
   EXPECT_EQ(spis.Count(), 0);
 }
 
-TEST_F(SpiManager, NothingIsRegisteredWithoutADefaultClass) {
+TEST_P(SpiManager, NothingIsRegisteredWithoutADefaultClass) {
   TSPIs::SetDefaultGraphicClass(nullptr);
   TSPIs spis;
   spis.Add(CreateSPI(Plugin("ppm")));
@@ -241,7 +251,7 @@ TEST_F(SpiManager, NothingIsRegisteredWithoutADefaultClass) {
   EXPECT_EQ(spis.Items(0)->Filters()[0], "*.p4a");
 }
 
-TEST_F(SpiManager, CandidatesClaimingTheExtensionComeFirstInReverse) {
+TEST_P(SpiManager, CandidatesClaimingTheExtensionComeFirstInReverse) {
   TSPIs spis;
   spis.Add(CreateSPI(Plugin("ppm")));      // *.ppm
   spis.Add(CreateSPI(Plugin("topdown")));  // *.ptd
@@ -260,12 +270,17 @@ TEST_F(SpiManager, CandidatesClaimingTheExtensionComeFirstInReverse) {
   EXPECT_EQ(list[2], spis.Items(2));
 }
 
-TEST_F(SpiManager, PluginsOfThisBuildsKindAreFound) {
-  // A 64-bit build finds the 64-bit plug-ins (*.sph) and also *.spi files (which load when
-  // they are 64-bit libraries); a 32-bit build keeps to *.spi.
+TEST_P(SpiManager, PluginsOfThisBuildsKindAreFound) {
+  // A 64-bit build finds the 64-bit plug-ins (*.sph) and also *.spi files: through its
+  // helpers it uses 32-bit ones too, whatever their names; inside the program only 64-bit
+  // ones load. A 32-bit build keeps to *.spi.
   TempDir dir;
   dir.CopyPlugin("ppm", "a.spi");
   dir.CopyPlugin("topdown", "b.sph");
+#ifdef _WIN64
+  CopyFileW(win::Wide(Plugins32().Dir + "ppm.spi").c_str(), win::Wide(dir.Path() + "c32.spi").c_str(), FALSE);
+  CopyFileW(win::Wide(OwnPlugins().Dir + "ppm.sph").c_str(), win::Wide(dir.Path() + "d64.spi").c_str(), FALSE);
+#endif
   wchar_t oldDir[MAX_PATH];
   GetCurrentDirectoryW(MAX_PATH, oldDir);
   SetCurrentDirectoryW(win::Wide(dir.Path()).c_str());
@@ -276,7 +291,10 @@ TEST_F(SpiManager, PluginsOfThisBuildsKindAreFound) {
     std::vector<std::string> names = Names(spis);
     std::sort(names.begin(), names.end());
 #ifdef _WIN64
-    EXPECT_EQ(names, (std::vector<std::string>{"a.spi", "b.sph"}));
+    if (GetParam() == Where::InProcess)
+      EXPECT_EQ(names, (std::vector<std::string>{"a.spi", "b.sph", "d64.spi"}));
+    else
+      EXPECT_EQ(names, (std::vector<std::string>{"a.spi", "b.sph", "c32.spi", "d64.spi"}));
 #else
     EXPECT_EQ(names, std::vector<std::string>{"a.spi"});
 #endif
@@ -284,37 +302,39 @@ TEST_F(SpiManager, PluginsOfThisBuildsKindAreFound) {
   SetCurrentDirectoryW(oldDir);
 }
 
-TEST_F(SpiManager, APluginAnsweringEveryNumberIsNotAskedForEver) {
+TEST_P(SpiManager, APluginAnsweringEveryNumberIsNotAskedForEver) {
   auto endless = CreateSPI(Plugin("endless"));
   ASSERT_TRUE(endless);
   EXPECT_EQ(endless->Filters().size(), static_cast<std::size_t>(TSPI::kMaxFormats));
   EXPECT_EQ(endless->Filters().back(), "*.e" + std::to_string(TSPI::kMaxFormats));
 }
 
-TEST_F(SpiManager, ASearchFailingHalfwayLeavesNoHandleOpen) {
+TEST_P(SpiManager, ASearchFailingHalfwayLeavesNoHandleOpen) {
   // Whatever allocation fails while a directory is listed, its listing handle is closed: a
   // directory with a listing open cannot be removed.
   TempDir dir;
   const std::string sub = dir.Path() + "plugins\\";
   CreateDirectoryW(win::Wide(sub).c_str(), nullptr);
-  const std::vector<std::string> names = {"a" + kPluginExt, "b" + kPluginExt, "c" + kPluginExt};
+  const std::vector<std::string> names = {"a" + PluginExt(), "b" + PluginExt(), "c" + PluginExt()};
   for (const std::string& name : names) TempDir::Write(sub + name, Bytes(64, 0));
   TSPIs spis;
-  int runs = testalloc::EveryAllocationFailing([&] { spis.SearchDir(sub, "*" + kPluginExt); });
+  int runs = testalloc::EveryAllocationFailing([&] { spis.SearchDir(sub, "*" + PluginExt()); });
   EXPECT_GT(runs, 5);
   for (const std::string& name : names) DeleteFileW(win::Wide(sub + name).c_str());
   EXPECT_TRUE(RemoveDirectoryW(win::Wide(sub).c_str())) << GetLastError();
 }
 
-TEST_F(SpiManager, DecoratedEntryPointsOfOlderCompilers) {
-#ifdef _WIN64
-  GTEST_SKIP() << "64-bit functions carry no decoration";
-#else
+TEST_P(SpiManager, DecoratedEntryPointsOfOlderCompilers) {
+  // 64-bit functions carry no decoration; a 64-bit build meets decorated names in 32-bit
+  // plug-ins, through the 32-bit helper.
+  if (sizeof(void*) == 8 && GetParam() != Where::Helper32) GTEST_SKIP() << "no 32-bit plug-ins here";
   // "GetPicture@28" and "_GetPicture@28" stand for "GetPicture" when the plain name is missing.
   for (const char* kind : {"decorated", "decorated_underscore"}) {
-    win::Module m(LoadLibraryW(win::Wide(Plugin(kind)).c_str()));
-    ASSERT_TRUE(m);
-    ASSERT_EQ(GetProcAddress(m, "GetPicture"), nullptr) << kind;
+    if (sizeof(void*) == 4) {
+      win::Module m(LoadLibraryW(win::Wide(Plugin(kind)).c_str()));
+      ASSERT_TRUE(m);
+      ASSERT_EQ(GetProcAddress(m, "GetPicture"), nullptr) << kind;
+    }
     TSPIs spis;
     spis.Add(CreateSPI(Plugin(kind)));
     auto* in = dynamic_cast<TInSPI*>(spis.Items(0));
@@ -324,5 +344,4 @@ TEST_F(SpiManager, DecoratedEntryPointsOfOlderCompilers) {
     picture.LoadFromFile(dir.File("a.ppm", Ppm(3, 2)));
     EXPECT_EQ(picture.Pixels().Pixel(2, 1), PpmColor(2, 1)) << kind;
   }
-#endif
 }

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "imaging/spi.h"
 #include "win/handle.h"
 #include "win/sjis.h"
 #include "win/test_files.h"
@@ -16,15 +19,67 @@ namespace imgtest {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// The folder of the test plug-ins (testplugins\ beside the test program), named as this
-// build's plug-ins are: *.spi for 32-bit, *.sph for 64-bit.
+// The test plug-ins the tests use: by default this build's own (testplugins\ beside the
+// test program, named as this build's plug-ins are: *.spi for 32-bit, *.sph for 64-bit). The
+// 64-bit build also has the 32-bit ones, built beside it in i686\testplugins\ (*.spi), for
+// the tests of a 64-bit Quiran using 32-bit plug-ins.
+struct PluginSet {
+  std::string Dir, Ext;
+};
+inline PluginSet OwnPlugins() {
 #ifdef _WIN64
-inline const std::string kPluginExt = ".sph";
+  return {std::string(sjis::ExtractFilePath(win::ExePath())) + "testplugins\\", ".sph"};
 #else
-inline const std::string kPluginExt = ".spi";
+  return {std::string(sjis::ExtractFilePath(win::ExePath())) + "testplugins\\", ".spi"};
 #endif
-inline std::string PluginDir() { return std::string(sjis::ExtractFilePath(win::ExePath())) + "testplugins\\"; }
-inline std::string Plugin(const std::string& kind) { return PluginDir() + kind + kPluginExt; }
+}
+inline PluginSet Plugins32() { return {std::string(sjis::ExtractFilePath(win::ExePath())) + "i686\\testplugins\\", ".spi"}; }
+inline PluginSet& CurrentPlugins() {
+  static PluginSet set = OwnPlugins();
+  return set;
+}
+// Uses another set of test plug-ins while it lives.
+class UsePlugins {
+ public:
+  explicit UsePlugins(PluginSet set) : old_(CurrentPlugins()) { CurrentPlugins() = std::move(set); }
+  ~UsePlugins() { CurrentPlugins() = old_; }
+  UsePlugins(const UsePlugins&) = delete;
+  UsePlugins& operator=(const UsePlugins&) = delete;
+
+ private:
+  PluginSet old_;
+};
+inline const std::string& PluginExt() { return CurrentPlugins().Ext; }
+
+// Where the plug-in tests run their plug-ins: in the helper of this build's kind (as Quiran
+// does by default), inside the test program, and in a 64-bit build also the 32-bit test
+// plug-ins in the 32-bit helper.
+enum class Where { Helper, InProcess, Helper32 };
+inline std::vector<Where> Placements() {
+#ifdef _WIN64
+  return {Where::Helper, Where::InProcess, Where::Helper32};
+#else
+  return {Where::Helper, Where::InProcess};
+#endif
+}
+inline std::string PlacementName(const testing::TestParamInfo<Where>& info) {
+  return info.param == Where::Helper ? "Helper" : info.param == Where::InProcess ? "InProcess" : "Helper32";
+}
+// Places plug-ins there while it lives; afterwards they run in the helper again.
+class PlaceAt {
+ public:
+  explicit PlaceAt(Where where) : plugins_(where == Where::Helper32 ? Plugins32() : OwnPlugins()) {
+    SetSPIPlacement(where == Where::InProcess ? TSPIPlacement::InProcess : TSPIPlacement::Helper);
+  }
+  ~PlaceAt() { SetSPIPlacement(TSPIPlacement::Helper); }
+  PlaceAt(const PlaceAt&) = delete;
+  PlaceAt& operator=(const PlaceAt&) = delete;
+
+ private:
+  UsePlugins plugins_;
+};
+inline const std::string& PluginDir() { return CurrentPlugins().Dir; }
+inline std::string Plugin(const std::string& kind) { return PluginDir() + kind + PluginExt(); }
 
 // A fresh empty folder under the temporary directory, removed with its files afterwards.
 // Its path ends with a backslash, so file names can be appended directly.
@@ -37,7 +92,7 @@ class TempDir : public win::TempFolder {
     return path_ + name;
   }
   std::string CopyPlugin(const std::string& kind, const std::string& as = "") const {
-    std::string to = path_ + (as.empty() ? kind + kPluginExt : as);
+    std::string to = path_ + (as.empty() ? kind + PluginExt() : as);
     CopyFileW(win::Wide(Plugin(kind)).c_str(), win::Wide(to).c_str(), FALSE);
     return to;
   }
@@ -56,21 +111,13 @@ inline Bytes Ppm(int w, int h) {
 }
 inline std::uint32_t PpmColor(int x, int y) { return std::uint32_t(x * 10) | std::uint32_t(y * 10) << 8 | 200u << 16; }
 
-// The call log of a loaded test plug-in.
+// The calls a test plug-in noted in its log file (the library's path with ".log"), and the
+// log emptied: wherever the library runs, in this process or in a helper.
 inline std::string PluginLog(const std::string& path) {
-  HMODULE m = GetModuleHandleW(win::Wide(path).c_str());
-  if (!m) return "(not loaded)";
-  auto log = reinterpret_cast<int(WINAPI*)(char*, int)>(reinterpret_cast<void (*)()>(GetProcAddress(m, "TestLog")));
-  if (!log) return "(no log)";
-  char buf[4096] = {};
-  log(buf, sizeof buf);
-  return buf;
+  std::vector<std::uint8_t> bytes = win::TempFolder::Read(path + ".log");
+  return std::string(bytes.begin(), bytes.end());
 }
-inline void ResetPluginLog(const std::string& path) {
-  HMODULE m = GetModuleHandleW(win::Wide(path).c_str());
-  auto reset = m ? reinterpret_cast<void(WINAPI*)()>(reinterpret_cast<void (*)()>(GetProcAddress(m, "TestReset"))) : nullptr;
-  if (reset) reset();
-}
+inline void ResetPluginLog(const std::string& path) { DeleteFileW(win::Wide(path + ".log").c_str()); }
 
 // A function a test plug-in exports for the tests themselves (loaded while the result lives).
 template <class F>

@@ -1,7 +1,8 @@
 /* Image plug-ins used as fixtures by Quiran's Windows-side tests. One source, built once per
    KIND into its own library (*.spi for 32-bit, *.sph for 64-bit): a working PPM (P6) reader,
-   and libraries that misbehave in the ways real plug-ins do. Every call is noted in a log the
-   tests read through TestLog. */
+   and libraries that misbehave in the ways real plug-ins do. Every call is noted in a log
+   file beside the library (its path with ".log" appended), which the tests read whether the
+   library runs in their own process or in a helper. */
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
@@ -34,6 +35,11 @@
 #define KIND_ENDLESS 21  /* answers every GetPluginInfo number */
 #define KIND_PADDED 22   /* 64-bit: the information record with 2 bytes of padding (32 bytes) */
 #define KIND_BAD_HANDLES 23 /* hands out values that are no live local-memory handles */
+#define KIND_STACK 24    /* exhausts its stack in one frame, too far for a fault to be raised */
+#define KIND_HEAP 25     /* writes past a heap block of its own, and returns a good picture */
+#define KIND_HANG 26     /* never returns from GetPicture */
+#define KIND_OVERSIZE 27 /* claims a picture far larger than the blocks it hands out */
+#define KIND_SLOW 28     /* takes a while, reporting progress as it goes */
 #ifndef KIND
 #error KIND must be defined
 #endif
@@ -55,20 +61,18 @@ typedef struct {
 
 typedef int(WINAPI* ProgressCallback)(int done, int total, LONG_PTR user);
 
-static char logText[4096];
-static void Note(const char* text);
+static wchar_t logPath[MAX_PATH + 8];
 
 static void Note(const char* text) {
-  size_t used = strlen(logText);
-  if (used + strlen(text) + 1 < sizeof logText) strcat(logText, text);
+  HANDLE f;
+  DWORD n;
+  if (!logPath[0]) return;
+  f = CreateFileW(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL, NULL);
+  if (f == INVALID_HANDLE_VALUE) return;
+  WriteFile(f, text, (DWORD)strlen(text), &n, NULL);
+  CloseHandle(f);
 }
-
-EXPORT int WINAPI TestLog(char* buf, int len) {
-  lstrcpynA(buf, logText, len);
-  return (int)strlen(logText);
-}
-
-EXPORT void WINAPI TestReset(void) { logText[0] = 0; }
 
 /* A length as decimal digits, all of its bits: 64-bit plug-ins take it pointer-sized. */
 __attribute__((unused)) static const char* Dec(LONG_PTR v) {
@@ -201,6 +205,30 @@ static void DivideByZero(void) {
 #endif
 }
 
+/* Moves the stack pointer down to the last page of the thread's stack in one step, past its
+   guard page, as a function with a huge frame and no stack probes does, and writes there:
+   no room is left to raise the fault on, and the process ends. */
+__attribute__((unused)) static void OneHugeFrame(void) {
+  MEMORY_BASIC_INFORMATION m;
+  char* p;
+  VirtualQuery(&m, &m, sizeof m);
+  p = (char*)m.AllocationBase + 256;
+#ifdef _WIN64
+  __asm__ volatile("movq %%rsp, %%rbx\n movq %0, %%rsp\n movq $1, (%%rsp)\n movq %%rbx, %%rsp" : : "r"(p) : "rbx", "memory");
+#else
+  __asm__ volatile("movl %%esp, %%ebx\n movl %0, %%esp\n movl $1, (%%esp)\n movl %%ebx, %%esp" : : "r"(p) : "ebx", "memory");
+#endif
+}
+
+/* Writes 64 bytes past the end of a small block of the process heap, over whatever the heap
+   keeps there, and goes on as if nothing happened. */
+__attribute__((unused)) static void OverrunHeapBlock(void) {
+  static char* volatile block;
+  block = (char*)HeapAlloc(GetProcessHeap(), 0, 24);
+  HeapAlloc(GetProcessHeap(), 0, 24);
+  memset(block, 0x5A, 24 + 64);
+}
+
 #if KIND != KIND_NO_API
 
 static const char* const info[] = {
@@ -247,6 +275,16 @@ static const char* const info[] = {
     "*.ppd", "Padded information record",
 #elif KIND == KIND_BAD_HANDLES
     "*.pbh", "Hands out bad handles",
+#elif KIND == KIND_STACK
+    "*.pso", "Overflows its stack",
+#elif KIND == KIND_HEAP
+    "*.phc", "Corrupts the heap",
+#elif KIND == KIND_HANG
+    "*.phg", "Never returns",
+#elif KIND == KIND_OVERSIZE
+    "*.pov", "Sizes larger than its blocks",
+#elif KIND == KIND_SLOW
+    "*.psl", "Takes a while",
 #endif
 #endif
 };
@@ -367,11 +405,24 @@ EXPORT int WINAPI GetPicture(LPCSTR buf, LONG_PTR len, unsigned flag, HLOCAL* pI
   DivideByZero();
 #elif KIND == KIND_CATCH
   NoteCaught(WriteNowhere);
+#elif KIND == KIND_STACK
+  OneHugeFrame();
+#elif KIND == KIND_HANG
+  for (;;) Sleep(1000);
 #endif
 #if KIND == KIND_RECORD
   return 1;
 #endif
   if (!ParsePpm((const unsigned char*)buf, len, &w, &h, &px)) return 2;
+#if KIND == KIND_SLOW
+  {
+    int k;
+    for (k = 0; k < 10; ++k) {
+      Sleep(150);
+      if (progress(k, 10, user)) return 1;
+    }
+  }
+#endif
 #if KIND == KIND_PROGRESS
   {
     static const int steps[][2] = {{0, 100}, {50, 100}, {100, 100}, {7, 0}};
@@ -427,6 +478,14 @@ EXPORT int WINAPI GetPicture(LPCSTR buf, LONG_PTR len, unsigned flag, HLOCAL* pI
     }
   }
   if (flags == LMEM_MOVEABLE) LocalUnlock(*pInfo), LocalUnlock(*pBits);
+#if KIND == KIND_HEAP
+  OverrunHeapBlock();
+#elif KIND == KIND_OVERSIZE
+  /* The header claims 30000 x 20000 pixels; the rows' block holds those of the small picture. */
+  bi = (BITMAPINFOHEADER*)LocalLock(*pInfo);
+  bi->biWidth = 30000, bi->biHeight = 20000;
+  LocalUnlock(*pInfo);
+#endif
 #if KIND == KIND_BAD_HANDLES
   /* One block handed out as both: whoever frees both frees it twice. */
   LocalFree(*pInfo);
@@ -438,4 +497,11 @@ EXPORT int WINAPI GetPicture(LPCSTR buf, LONG_PTR len, unsigned flag, HLOCAL* pI
 #endif
 #endif
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) { return TRUE; }
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    DWORD n = GetModuleFileNameW(instance, logPath, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) logPath[0] = 0;
+    else lstrcatW(logPath, L".log");
+  }
+  return TRUE;
+}

@@ -1,0 +1,188 @@
+#include "imaging/spi_module.h"
+
+#include <cstring>
+
+#include "win/fault_guard.h"
+#include "win/text.h"
+
+namespace {
+
+// The bytes a stdcall function's arguments take on the stack, from its declared type: each
+// argument fills whole 4-byte slots.
+template <class F>
+struct StdcallArgs;
+template <class R, class... A>
+struct StdcallArgs<R(WINAPI*)(A...)> {
+  static constexpr int Bytes = (0 + ... + static_cast<int>((sizeof(A) + 3) / 4 * 4));
+};
+
+// True for a handle LocalAlloc gave out that is not freed yet. Plug-ins hand out values of
+// their own making too (a field they never wrote, one block as both outputs): such a value is
+// never locked or freed.
+bool IsLiveLocalHandle(HLOCAL h) {
+  if (!h) return false;
+  UINT flags = LocalFlags(h);
+  return flags != LMEM_INVALID_HANDLE && !(flags & LMEM_DISCARDED);
+}
+
+// A local-memory block a plug-in handed over: locked while this lives.
+class LockedBlock {
+ public:
+  explicit LockedBlock(HLOCAL h) : h_(h), p_(h ? LocalLock(h) : nullptr), size_(h ? LocalSize(h) : 0) {}
+  ~LockedBlock() {
+    if (p_) LocalUnlock(h_);
+  }
+  LockedBlock(const LockedBlock&) = delete;
+  LockedBlock& operator=(const LockedBlock&) = delete;
+  const std::uint8_t* Data() const { return static_cast<const std::uint8_t*>(p_); }
+  std::size_t Size() const { return p_ ? size_ : 0; }
+
+ private:
+  HLOCAL h_;
+  void* p_;
+  std::size_t size_;
+};
+
+// The two blocks GetPicture hands over, freed (each once, and only when live) in every case.
+struct PictureBlocks {
+  HLOCAL Info, Bits;
+  PictureBlocks(HLOCAL info, HLOCAL bits) : Info(info), Bits(bits) {}
+  PictureBlocks(const PictureBlocks&) = delete;
+  PictureBlocks& operator=(const PictureBlocks&) = delete;
+  ~PictureBlocks() {
+    if (IsLiveLocalHandle(Info)) LocalFree(Info);
+    if (Bits != Info && IsLiveLocalHandle(Bits)) LocalFree(Bits);
+  }
+  // Two distinct live blocks: anything else is no picture.
+  static bool Valid(HLOCAL info, HLOCAL bits) { return info != bits && IsLiveLocalHandle(info) && IsLiveLocalHandle(bits); }
+};
+
+// The plug-in's output, locked: the pixel rows first, then the information; unlocked the
+// other way round, then both freed, information first.
+class LocalPicture : public SpiPicture {
+ public:
+  LocalPicture(HLOCAL info, HLOCAL bits) : blocks_(info, bits), bits_(bits), info_(info) {}
+  bool Locked() const { return info_.Data() && bits_.Data(); }
+  const std::uint8_t* Info() const override { return info_.Data(); }
+  std::size_t InfoSize() const override { return info_.Size(); }
+  const std::uint8_t* Bits() const override { return bits_.Data(); }
+  std::size_t BitsSize() const override { return bits_.Size(); }
+
+ private:
+  PictureBlocks blocks_;
+  LockedBlock bits_, info_;
+};
+
+// The text of the information record, from whichever layout's handle is a live block; that
+// block is freed.
+std::string InfoText(const SpiPictureInfo& rec) {
+  for (std::uint64_t value : InfoHandleCandidates(rec.Bytes, sizeof(HLOCAL))) {
+    HLOCAL h = reinterpret_cast<HLOCAL>(static_cast<std::uintptr_t>(value));
+    if (!IsLiveLocalHandle(h)) continue;
+    std::string text;
+    {
+      LockedBlock block(h);
+      const char* p = reinterpret_cast<const char*>(block.Data());
+      if (p) text.assign(p, strnlen(p, block.Size()));
+    }
+    LocalFree(h);
+    return text;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::unique_ptr<LocalSpiModule> LocalSpiModule::Open(const std::string& fileName) {
+  std::unique_ptr<LocalSpiModule> m(new LocalSpiModule);
+  // A library that needs a missing DLL must fail quietly, not stop start-up with a dialog.
+  DWORD oldMode = 0;
+  SetThreadErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX, &oldMode);
+  m->handle_.Reset(LoadLibraryW(win::Wide(fileName).c_str()));
+  SetThreadErrorMode(oldMode, nullptr);
+  if (!m->handle_) return nullptr;
+  // The module's path as the system reports it (256-byte buffer announced as 255).
+  wchar_t path[256] = {};
+  DWORD n = GetModuleFileNameW(m->handle_, path, 255);
+  m->fileName_ = n ? win::Narrow(std::wstring_view(path, n)) : fileName;
+  // The nine functions in their order; only the four ever called are kept.
+  SpiConfigurationDlg configurationDlg = nullptr;
+  SpiGetPicture getPreview = nullptr;
+  SpiGetArchiveInfo getArchiveInfo = nullptr;
+  SpiGetFileInfo getFileInfo = nullptr;
+  SpiGetFile getFile = nullptr;
+  m->Find(m->getPluginInfo_, "GetPluginInfo", kGetPluginInfo);
+  m->Find(configurationDlg, "ConfigurationDlg", kConfigurationDlg);
+  m->Find(m->isSupported_, "IsSupported", kIsSupported);
+  m->Find(m->getPictureInfo_, "GetPictureInfo", kGetPictureInfo);
+  m->Find(m->getPicture_, "GetPicture", kGetPicture);
+  m->Find(getPreview, "GetPreview", kGetPreview);
+  m->Find(getArchiveInfo, "GetArchiveInfo", kGetArchiveInfo);
+  m->Find(getFileInfo, "GetFileInfo", kGetFileInfo);
+  m->Find(getFile, "GetFile", kGetFile);
+  return m;
+}
+
+template <class F>
+void LocalSpiModule::Find(F& entry, const char* name, SpiEntry e) {
+  FARPROC p = Proc(name);
+#ifndef _WIN64
+  // Some 32-bit plug-ins export their stdcall functions only under decorated names, as their
+  // compilers write them: "GetPicture@28", or "_GetPicture@28".
+  const std::string decorated = std::string(name) + "@" + std::to_string(StdcallArgs<F>::Bytes);
+  if (!p) p = Proc(decorated.c_str());
+  if (!p) p = Proc(("_" + decorated).c_str());
+#endif
+  entry = reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
+  if (p) entries_ |= 1u << e;
+}
+
+template <class F>
+void LocalSpiModule::Guarded(F call) {
+  unsigned long code = 0;
+  if (!fault_guard::Run(call, &code)) throw SpiFault(SpiFault::Faulted, code);
+}
+
+int LocalSpiModule::GetPluginInfo(int infoNo, LPSTR buffer, int bufferLength) {
+  int r = 0;
+  Guarded([&] { r = getPluginInfo_(infoNo, buffer, bufferLength); });
+  return r;
+}
+
+int LocalSpiModule::IsSupported(LPCSTR fileName, const SpiData& data) {
+  int r = 0;
+  Guarded([&] { r = isSupported_(fileName, reinterpret_cast<ULONG_PTR>(data.Bytes)); });
+  return r;
+}
+
+int LocalSpiModule::GetPictureInfo(const SpiData& data, SpiPictureFacts& facts) {
+  SpiPictureInfo rec;
+  int r = 0;
+  Guarded([&] {
+    r = getPictureInfo_(reinterpret_cast<LPCSTR>(data.Bytes), static_cast<LONG_PTR>(data.Size), 1, &rec);
+  });
+  if (r == 0) {
+    facts.Fields = ReadInfoRecord(rec.Bytes);
+    facts.Text = InfoText(rec);
+  }
+  return r;
+}
+
+int LocalSpiModule::GetPicture(const SpiData& data, SpiProgressCallback progress, LONG_PTR userValue, bool,
+                               std::unique_ptr<SpiPicture>& picture) {
+  HLOCAL info = nullptr, bits = nullptr;
+  int r = 0;
+  Guarded([&] {
+    r = getPicture_(reinterpret_cast<LPCSTR>(data.Bytes), static_cast<LONG_PTR>(data.Size), 1, &info, &bits, progress,
+                    userValue);
+  });
+  // A failed call hands nothing over, whatever the variables hold now.
+  if (r != 0) return r;
+  if (!PictureBlocks::Valid(info, bits)) {
+    PictureBlocks discarded(info, bits);  // whatever of them is live is freed
+    return 0;
+  }
+  auto out = std::make_unique<LocalPicture>(info, bits);
+  if (out->Locked()) picture = std::move(out);
+  return 0;
+}

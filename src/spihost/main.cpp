@@ -1,0 +1,292 @@
+// QuiranSpiHost: runs image plug-ins for Quiran in a process of its own, so that a plug-in
+// that faults, corrupts memory or never returns takes down only this helper.
+//
+// Quiran starts it with the helper's end of a pipe (inherited) on the command line, and then
+// asks one request at a time (spihost/protocol.h). File bytes and pictures pass through a
+// block of memory Quiran shares with it. A plug-in that faults inside a call, or leaves a
+// heap damaged behind, is reported with its fault code, and the helper ends at once: its
+// memory is no longer to be trusted. When Quiran goes, the pipe breaks and the helper ends.
+#include <windows.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "imaging/spi_module.h"
+#include "spihost/protocol.h"
+#include "win/fault_guard.h"
+
+using spihost::Message;
+using spihost::Msg;
+
+namespace {
+
+HANDLE pipe = nullptr;
+
+[[noreturn]] void End(DWORD code) {
+  // No library is let go on the way out: a plug-in's clean-up could hang or fault too.
+  TerminateProcess(GetCurrentProcess(), code);
+  for (;;) Sleep(INFINITE);
+}
+
+// A fault outside any plug-in call (the helper's own, or one a plug-in caused that surfaced
+// later) ends the helper without a dialog; Quiran learns of it from the broken pipe.
+LONG WINAPI LastResort(EXCEPTION_POINTERS* ep) { End(ep->ExceptionRecord->ExceptionCode); }
+
+void Send(const Message& m) {
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes = spihost::Encode(m);
+  } catch (...) {
+    End(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  DWORD n = 0;
+  if (!WriteFile(pipe, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr) || n != bytes.size()) End(0);
+}
+
+bool ReadExact(void* buffer, std::size_t count) {
+  auto* p = static_cast<std::uint8_t*>(buffer);
+  while (count) {
+    DWORD n = 0;
+    if (!ReadFile(pipe, p, static_cast<DWORD>(count), &n, nullptr) || n == 0) return false;
+    p += n, count -= n;
+  }
+  return true;
+}
+
+// The next request; the helper ends when the pipe breaks (Quiran is gone) or a request
+// cannot be read (nothing said afterwards could be trusted to mean what it seems).
+Message Receive() {
+  std::uint8_t head[spihost::kHeaderSize];
+  if (!ReadExact(head, sizeof head)) End(0);
+  std::optional<spihost::Header> h = spihost::ReadHeader(head);
+  if (!h) End(ERROR_INVALID_DATA);
+  std::vector<std::uint8_t> body(h->BodySize);
+  if (!ReadExact(body.data(), body.size())) End(0);
+  std::optional<Message> m = spihost::ReadRequest(*h, body.data(), body.size());
+  if (!m) End(ERROR_INVALID_DATA);
+  return *m;
+}
+
+// After plug-in code ran: a heap it damaged and returned from would fail later, in a call of
+// another plug-in or of the helper itself. Better to know now whose it was.
+void CheckHeaps() {
+  HANDLE heaps[256];
+  DWORD n = GetProcessHeaps(256, heaps);
+  for (DWORD i = 0; i < n && i < 256; ++i)
+    if (!HeapValidate(heaps[i], 0, nullptr)) {
+      Message fault{Msg::Fault};
+      fault.Code = spihost::kHeapDamaged;
+      Send(fault);
+      End(spihost::kHeapDamaged);
+    }
+}
+
+// The block shared with Quiran.
+struct Shared {
+  HANDLE Mapping = nullptr;
+  std::uint8_t* View = nullptr;
+  std::uint64_t Size = 0;
+} shared;
+
+// The data a request names: within the shared block, with the 2048 bytes a plug-in may read.
+SpiData DataAt(std::uint64_t offset, std::uint64_t length) {
+  const std::uint64_t readable = length < spihost::kPaddedSize ? spihost::kPaddedSize : length;
+  if (!shared.View || !spihost::Within(offset, readable, shared.Size)) End(ERROR_INVALID_DATA);
+  return SpiData{shared.View + offset, static_cast<std::size_t>(length)};
+}
+
+// Progress during GetPicture: passed on and its answer awaited when Quiran listens; otherwise
+// answered here, with a sign of life now and then so Quiran knows the plug-in is working.
+struct {
+  bool Listened = false;
+  DWORD LastSign = 0;
+} progress;
+constexpr DWORD kSignOfLife = 100;
+
+int WINAPI Progress(int done, int total, LONG_PTR) {
+  fault_guard::Unguarded own;  // the helper's own code from here on
+  try {
+    Message report{Msg::Progress};
+    report.Value = done;
+    report.Total = total;
+    if (progress.Listened) {
+      report.Flag = 1;
+      Send(report);
+      Message answer = Receive();
+      if (answer.Type != Msg::ProgressAnswer) End(ERROR_INVALID_DATA);
+      return answer.Value;
+    }
+    const DWORD now = GetTickCount();
+    if (now - progress.LastSign >= kSignOfLife) {
+      progress.LastSign = now;
+      Send(report);
+    }
+    return 0;
+  } catch (...) {
+    End(ERROR_NOT_ENOUGH_MEMORY);  // nothing may unwind through the plug-in's frames
+  }
+}
+
+class Helper {
+ public:
+  void Serve(const Message& r);
+
+ private:
+  LocalSpiModule& Module(std::uint32_t id) {
+    auto it = modules_.find(id);
+    if (it == modules_.end()) End(ERROR_INVALID_DATA);
+    return *it->second;
+  }
+
+  std::map<std::uint32_t, std::unique_ptr<LocalSpiModule>> modules_;
+  std::uint32_t nextId_ = 1;
+  std::unique_ptr<SpiPicture> picture_;  // GetPicture's output, until Quiran fetches it
+};
+
+void Helper::Serve(const Message& r) {
+  Message a;
+  switch (r.Type) {
+    case Msg::Hello:
+      a.Type = Msg::HelloAnswer;
+      a.Magic = spihost::kMagic;
+      a.Version = spihost::kVersion;
+      a.PointerBits = sizeof(void*) * 8;
+      a.ProcessId = GetCurrentProcessId();
+      break;
+    case Msg::Map: {
+      // Quiran put the block's handle into this process; the old block goes once the new one
+      // is mapped.
+      auto handle = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(r.Handle));
+      void* view = r.Size <= SIZE_MAX ? MapViewOfFile(handle, FILE_MAP_ALL_ACCESS, 0, 0, static_cast<SIZE_T>(r.Size)) : nullptr;
+      a.Type = Msg::Result;
+      a.Value = view ? 1 : 0;
+      if (!view) {
+        CloseHandle(handle);
+        break;
+      }
+      if (shared.View) UnmapViewOfFile(shared.View);
+      if (shared.Mapping) CloseHandle(shared.Mapping);
+      shared = {handle, static_cast<std::uint8_t*>(view), r.Size};
+      break;
+    }
+    case Msg::Load: {
+      std::unique_ptr<LocalSpiModule> m = LocalSpiModule::Open(r.Text);
+      CheckHeaps();
+      if (!m) {
+        a.Type = Msg::LoadFailed;
+        break;
+      }
+      a.Type = Msg::Loaded;
+      a.Id = nextId_++;
+      a.Entries = m->Entries();
+      a.Text = m->FileName();
+      modules_[a.Id] = std::move(m);
+      break;
+    }
+    case Msg::Unload:
+      modules_.erase(r.Id);
+      CheckHeaps();
+      a.Type = Msg::Done;
+      break;
+    case Msg::PluginInfo: {
+      LocalSpiModule& m = Module(r.Id);
+      if (!m.Has(kGetPluginInfo)) End(ERROR_INVALID_DATA);
+      // Room past the announced length for plug-ins that write a byte or more beyond it.
+      std::vector<char> buffer(static_cast<std::size_t>(r.Total) + 257, 0);
+      a.Type = Msg::PluginInfoAnswer;
+      a.Value = m.GetPluginInfo(r.Value, buffer.data(), r.Total);
+      CheckHeaps();
+      a.Text.assign(buffer.data(), strnlen(buffer.data(), static_cast<std::size_t>(r.Total) + 1));
+      break;
+    }
+    case Msg::IsSupported: {
+      LocalSpiModule& m = Module(r.Id);
+      if (!m.Has(kIsSupported)) End(ERROR_INVALID_DATA);
+      a.Type = Msg::Result;
+      a.Value = m.IsSupported(r.Text.c_str(), DataAt(r.Offset, 0));
+      CheckHeaps();
+      break;
+    }
+    case Msg::GetPictureInfo: {
+      LocalSpiModule& m = Module(r.Id);
+      if (!m.Has(kGetPictureInfo)) End(ERROR_INVALID_DATA);
+      SpiPictureFacts facts;
+      a.Type = Msg::PictureInfoAnswer;
+      a.Value = m.GetPictureInfo(DataAt(r.Offset, r.Length), facts);
+      CheckHeaps();
+      if (a.Value == 0) {
+        const TInfoRecordFields& f = facts.Fields;
+        a.Left = f.Left, a.Top = f.Top, a.Width = f.Width, a.Height = f.Height;
+        a.XDensity = f.XDensity, a.YDensity = f.YDensity, a.ColorDepth = f.ColorDepth;
+        // The protocol's texts end at their first zero byte and have a limit.
+        a.Text = facts.Text.substr(0, std::min(facts.Text.find('\0'), spihost::kMaxInfoText));
+      }
+      break;
+    }
+    case Msg::GetPicture: {
+      LocalSpiModule& m = Module(r.Id);
+      if (!m.Has(kGetPicture)) End(ERROR_INVALID_DATA);
+      picture_.reset();
+      progress.Listened = r.Flag != 0;
+      progress.LastSign = GetTickCount();
+      a.Type = Msg::PictureAnswer;
+      a.Value = m.GetPicture(DataAt(r.Offset, r.Length), &Progress, 0, progress.Listened, picture_);
+      CheckHeaps();
+      // Output larger than a picture can be is as good as none.
+      if (picture_ && (picture_->InfoSize() > spihost::kMaxInfoBlock || picture_->BitsSize() > spihost::kMaxBitsBlock))
+        picture_.reset();
+      if (a.Value == 0 && picture_) {
+        a.Flag = 1;
+        a.InfoSize = picture_->InfoSize();
+        a.BitsSize = picture_->BitsSize();
+      } else {
+        picture_.reset();
+      }
+      break;
+    }
+    case Msg::Fetch:
+      if (r.Flag && picture_) {
+        const std::size_t info = picture_->InfoSize(), bits = picture_->BitsSize();
+        if (!shared.View || !spihost::Within(r.InfoOffset, info, shared.Size) ||
+            !spihost::Within(r.BitsOffset, bits, shared.Size))
+          End(ERROR_INVALID_DATA);
+        std::memcpy(shared.View + r.InfoOffset, picture_->Info(), info);
+        std::memcpy(shared.View + r.BitsOffset, picture_->Bits(), bits);
+      }
+      picture_.reset();  // the plug-in's blocks are freed
+      CheckHeaps();
+      a.Type = Msg::Done;
+      break;
+    default:
+      End(ERROR_INVALID_DATA);
+  }
+  Send(a);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command, int) {
+  // No dialog of the system's may ever wait for a user here.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  SetUnhandledExceptionFilter(&LastResort);
+  pipe = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(_wcstoui64(command, nullptr, 10)));
+  if (!pipe) return 2;
+  Helper helper;
+  for (;;) {
+    Message request = Receive();
+    try {
+      helper.Serve(request);
+    } catch (const SpiFault& fault) {
+      Message answer{Msg::Fault};
+      answer.Code = static_cast<std::uint32_t>(fault.Code());
+      Send(answer);
+      End(answer.Code);
+    } catch (...) {
+      End(ERROR_NOT_ENOUGH_MEMORY);  // the helper's own allocations failed
+    }
+  }
+}

@@ -1,0 +1,140 @@
+// Times loading a 3000 x 2000 picture through a plug-in in its helper process against the
+// same plug-in inside the program (file to 24-bit pixels, the way thumbnails and the viewer
+// load a picture), interleaved in one run, and the helper's first start. In a 64-bit build
+// the 32-bit plug-in through the 32-bit helper is timed as well.
+//
+//   spihost_bench <folder for the picture> [runs]
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "imaging/spi_bitmap.h"
+#include "imaging/spi_host.h"
+#include "win/error.h"
+#include "win/file_io.h"
+#include "win/sjis.h"
+#include "win/text.h"
+
+namespace {
+
+double Now() {
+  LARGE_INTEGER f, t;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// A photo-like P6 picture: smooth colour with fine noise.
+std::vector<std::uint8_t> Picture(int w, int h) {
+  std::string head = "P6\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+  std::vector<std::uint8_t> b(head.begin(), head.end());
+  b.reserve(b.size() + static_cast<std::size_t>(w) * h * 3);
+  std::uint32_t seed = 7;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      seed = seed * 1664525u + 1013904223u;
+      int n = static_cast<int>(seed >> 28) - 8;
+      b.push_back(static_cast<std::uint8_t>(std::clamp(x * 255 / w + n, 0, 255)));
+      b.push_back(static_cast<std::uint8_t>(std::clamp(y * 255 / h + n, 0, 255)));
+      b.push_back(static_cast<std::uint8_t>(std::clamp((x + y) * 255 / (w + h) + n, 0, 255)));
+    }
+  return b;
+}
+
+std::unique_ptr<TSPI> Open(const std::string& plugin, TSPIPlacement where) {
+  SetSPIPlacement(where);
+  std::unique_ptr<TSPI> spi = CreateSPI(plugin);
+  SetSPIPlacement(TSPIPlacement::Helper);
+  if (!spi || !dynamic_cast<TInSPI*>(spi.get())) throw Exception(plugin + ": プラグインを読み込めません");
+  return spi;
+}
+
+// One load of the picture through that plug-in alone; answers the time in milliseconds.
+double Load(TSPI& spi, const std::string& file, int w, int h) {
+  TSPIBitmap bitmap;
+  bitmap.SPI = static_cast<TInSPI*>(&spi);
+  const double start = Now();
+  bitmap.LoadFromFile(file);
+  const double took = Now() - start;
+  if (bitmap.Width() != w || bitmap.Height() != h) throw Exception("画像の大きさが違います");
+  return took;
+}
+
+// Times both ways, interleaved; prints the medians and answers their ratio.
+double Compare(const char* what, TSPI& helper, TSPI& inside, const std::string& file, int w, int h, int runs) {
+  Load(helper, file, w, h);  // warm: the shared block has its size, the file is cached
+  Load(inside, file, w, h);
+  std::vector<double> a, b;
+  for (int i = 0; i < runs; ++i) {
+    a.push_back(Load(helper, file, w, h));
+    b.push_back(Load(inside, file, w, h));
+  }
+  const double ma = Median(a), mb = Median(b);
+  std::printf("%s\n", what);
+  std::printf("  plug-in in its helper (warm):  %8.1f ms\n", ma);
+  std::printf("  plug-in inside the program:    %8.1f ms\n", mb);
+  std::printf("  ratio (helper / inside): %.3f (target <= 1.10)\n", ma / mb);
+  return ma / mb;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: spihost_bench folder [runs]\n");
+    return 2;
+  }
+  const std::string folder = win::Narrow(argv[1]);
+  const int runs = argc > 2 ? std::max(1, _wtoi(argv[2])) : 9;
+  const int w = 3000, h = 2000;
+  try {
+    InitPictureFormats();
+    const std::string file = folder + "\\bench3000x2000.ppm";
+    const std::vector<std::uint8_t> bytes = Picture(w, h);
+    win::WriteFileReplacing(file, {bytes.data(), bytes.size()}, std::string());
+    const std::string here(sjis::ExtractFilePath(win::ExePath()));
+#ifdef _WIN64
+    const std::string own = here + "testplugins\\ppm.sph";
+    const TSPIHost::Kind ownKind = TSPIHost::k64Bit;
+#else
+    const std::string own = here + "testplugins\\ppm.spi";
+    const TSPIHost::Kind ownKind = TSPIHost::k32Bit;
+#endif
+    std::printf("picture: %d x %d, %zu bytes (P6), %d runs each, medians\n", w, h, bytes.size(), runs);
+
+    // The first start: a helper started, the plug-in loaded and asked for its formats, the
+    // first picture read by a helper that has just started.
+    double start = Now();
+    std::unique_ptr<TSPI> helper = Open(own, TSPIPlacement::Helper);
+    const double opened = Now() - start;
+    const double first = Load(*helper, file, w, h);
+    std::printf("helper's first start: %.1f ms to its first answer; plug-in loaded and its formats read after %.1f ms; "
+                "first picture %.1f ms\n",
+                TSPIHost::Of(ownKind).LastStartMs(), opened, first);
+
+    std::unique_ptr<TSPI> inside = Open(own, TSPIPlacement::InProcess);
+    const double ratio = Compare("this build's plug-in:", *helper, *inside, file, w, h, runs);
+#ifdef _WIN64
+    // 32-bit plug-ins have no inside way here: the 32-bit helper's figures stand beside the
+    // 64-bit plug-in's inside the program.
+    start = Now();
+    std::unique_ptr<TSPI> helper32 = Open(here + "i686\\testplugins\\ppm.spi", TSPIPlacement::Helper);
+    std::printf("32-bit helper's first start: %.1f ms to its first answer, plug-in loaded after %.1f ms\n",
+                TSPIHost::Of(TSPIHost::k32Bit).LastStartMs(), Now() - start);
+    Compare("32-bit plug-in in the 32-bit helper, against the 64-bit one inside:", *helper32, *inside, file, w, h, runs);
+#endif
+    DeleteFileW(win::Wide(file).c_str());
+    return ratio <= 1.10 ? 0 : 1;
+  } catch (const Exception& e) {
+    std::fprintf(stderr, "failed: %s\n", e.what());
+    return 2;
+  }
+}
