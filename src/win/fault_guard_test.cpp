@@ -15,7 +15,9 @@
 #include "imaging/win_test_util.h"
 
 namespace {
-int* volatile nowhere = nullptr;
+// A null pointer to write through; the pointee volatile too, so the compiler can never take
+// the write for undefined behaviour and leave it out.
+volatile int* volatile nowhere = nullptr;
 volatile int zero = 0;
 }  // namespace
 

@@ -161,8 +161,9 @@ __asm__(
     "  jmp TryEnd\n");
 #endif
 
-/* A null pointer the compiler cannot see through, for the faulting kinds. */
-static int* volatile nowhere;
+/* A null pointer for the faulting kinds, to a volatile object: a store through it is never
+   left out as undefined behaviour. */
+static volatile int* volatile nowhere;
 static void WriteNowhere(void) { *nowhere = 1; }
 static void RaiseOwn(void) { RaiseException(0xE0000001, 0, 0, NULL); }
 
