@@ -21,6 +21,16 @@ struct StdcallArgs<R(WINAPI*)(A...)> {
 // never locked or freed.
 bool IsLiveLocalHandle(HLOCAL h) {
   if (!h) return false;
+  // The system looks into the memory a handle names, and counts on catching the fault when
+  // nothing is there; where 32-bit Wine runs translated by qemu that fault cannot be caught
+  // and the process ends. So an address with no readable memory is no handle, asked first.
+  MEMORY_BASIC_INFORMATION m{};
+  constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                              PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  if (!VirtualQuery(h, &m, sizeof m) || m.State != MEM_COMMIT || !(m.Protect & kReadable) || (m.Protect & PAGE_GUARD) ||
+      reinterpret_cast<std::uintptr_t>(h) + 2 * sizeof(void*) >
+          reinterpret_cast<std::uintptr_t>(m.BaseAddress) + m.RegionSize)
+    return false;
   UINT flags = LocalFlags(h);
   return flags != LMEM_INVALID_HANDLE && !(flags & LMEM_DISCARDED);
 }
