@@ -30,7 +30,9 @@ TSPIPlacement SPIPlacement() { return placement; }
 TSPI::TSPI(const std::string& fileName) {
   // 1. Load the library by the name passed in, here or in the helper of its kind; 2. its path
   // as the system reports it; 3. the nine entry points, a missing one noted as missing.
-  if (placement == TSPIPlacement::InProcess)
+  // Inside Quiran only what it can load itself: a 64-bit Quiran goes on using 32-bit plug-ins
+  // through their helper.
+  if (placement == TSPIPlacement::InProcess && TSPIHost::KindFor(fileName) == TSPIHost::kOwn)
     module_ = LocalSpiModule::Open(fileName);
   else
     module_ = OpenHostedSpiModule(fileName);

@@ -27,6 +27,8 @@ std::unique_ptr<SpiModule> OpenHostedSpiModule(const std::string& fileName);
 class TSPIHost {
  public:
   enum Kind { k32Bit, k64Bit };
+  // The kind of this program, whose plug-ins it can also load itself.
+  static constexpr Kind kOwn = sizeof(void*) == 8 ? k64Bit : k32Bit;
   // The one helper of each kind in this process (started when first needed).
   static TSPIHost& Of(Kind kind);
   // The helper a library file needs, by the machine its PE header names; this program's own

@@ -23,8 +23,6 @@ std::vector<Where> HelperPlacements() {
 #endif
 }
 
-constexpr TSPIHost::Kind kOwnKind = sizeof(void*) == 8 ? TSPIHost::k64Bit : TSPIHost::k32Bit;
-
 class SpiHost : public testing::TestWithParam<Where> {
  protected:
   void SetUp() override {
@@ -39,7 +37,7 @@ class SpiHost : public testing::TestWithParam<Where> {
     TSPIHost::SetSilenceLimit(TSPIHost::kDefaultSilence);
     place_.reset();
   }
-  TSPIHost& Host() { return TSPIHost::Of(GetParam() == Where::Helper32 ? TSPIHost::k32Bit : kOwnKind); }
+  TSPIHost& Host() { return TSPIHost::Of(GetParam() == Where::Helper32 ? TSPIHost::k32Bit : TSPIHost::kOwn); }
   TInSPI* Add(const std::string& kind) {
     spis_->Add(CreateSPI(Plugin(kind)));
     ResetPluginLog(Plugin(kind));
@@ -256,6 +254,15 @@ TEST(SpiPlacement, A64BitQuiranUsesPluginsOfBothKindsSideBySide) {
     EXPECT_EQ(picture.Pixels().Pixel(3, 2), PpmColor(3, 2));
     picture.LoadFromFile(dir.File("b.ptd", Ppm(5, 2)));   // 32-bit plug-in, top-down rows
     EXPECT_EQ(picture.Pixels().Pixel(4, 0), PpmColor(4, 0));
+  }
+  {
+    // With plug-ins set to run inside Quiran, the 32-bit ones still run in their helper.
+    PlaceAt inside(Where::InProcess);
+    std::unique_ptr<TSPI> own = CreateSPI(OwnPlugins().Dir + "ppm.sph");
+    std::unique_ptr<TSPI> old = CreateSPI(Plugins32().Dir + "topdown.spi");
+    ASSERT_TRUE(own && old);
+    EXPECT_NE(own->Handle(), nullptr);
+    EXPECT_EQ(old->Handle(), nullptr);
   }
   DonePictureFormats();
 }
