@@ -14,6 +14,7 @@ Dialogs* currentDialogs = &realDialogs;
 std::string title = "Quiran";
 HWND mainWindow = nullptr;
 std::function<void(const std::string&)> hintHandler;
+bool busyCursor = false;
 }  // namespace
 
 int Dialogs::MessageDlg(HWND owner, const std::string& text, const std::string& caption, UINT flags) {
@@ -129,6 +130,13 @@ void Application::ProcessMessages() {
     Dispatch(msg);
   }
 }
+
+void Application::SetBusyCursor(bool busy) {
+  busyCursor = busy;
+  // WM_SETCURSOR comes only when the mouse moves: show the change now.
+  SetCursor(LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+}
+bool Application::BusyCursor() { return busyCursor; }
 
 void Application::SetHintHandler(std::function<void(const std::string&)> fn) { hintHandler = std::move(fn); }
 void Application::ShowHint(const std::string& hint) {

@@ -57,6 +57,9 @@ class Application {
   static int Run();
   // Handles the messages waiting now, then returns: long work calls this once per file.
   static void ProcessMessages();
+  // While set, every window of the program shows the hourglass (a long run over a folder).
+  static void SetBusyCursor(bool busy);
+  static bool BusyCursor();
   // Sets the hook called when the mouse rests over a menu item or tool button hint.
   static void SetHintHandler(std::function<void(const std::string&)> fn);
   static void ShowHint(const std::string& hint);

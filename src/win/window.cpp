@@ -202,6 +202,13 @@ LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONDBLCLK: case WM_RBUTTONDBLCLK: case WM_MOUSEMOVE:
       if (RouteMouse(msg, wp, lp)) return 0;
       break;
+    case WM_SETCURSOR:
+      // Children ask their parent first, so the top-level windows decide for all of them.
+      if (Application::BusyCursor()) {
+        SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+        return TRUE;
+      }
+      break;
   }
   return Default(msg, wp, lp);
 }
