@@ -20,23 +20,6 @@ File OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposi
 [[noreturn]] void CannotCreate(const std::string& path) {
   throw EFCreateError(Format("ファイル %s を作成できません", {path}));
 }
-
-// Writes and flushes a new file; false on any failure (the half-written file is removed).
-bool WriteNewFile(const std::wstring& path, std::span<const std::uint8_t> bytes) {
-  File f = OpenFile(path, GENERIC_WRITE, 0, CREATE_ALWAYS);
-  if (!f) return false;
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 20));
-    DWORD written = 0;
-    if (!WriteFile(f, bytes.data() + done, chunk, &written, nullptr) || written != chunk) break;
-    done += written;
-  }
-  bool ok = done == bytes.size() && FlushFileBuffers(f);
-  f.Reset();
-  if (!ok) DeleteFileW(path.c_str());
-  return ok;
-}
 }  // namespace
 
 bool FileExists(const std::string& path) {
@@ -65,34 +48,64 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
 
 void WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes,
                         const std::string& asidePath) {
-  std::wstring target = Wide(path);
-  std::string dir(sjis::ExtractFilePath(path));
-  if (dir.empty()) dir = ".";
+  ReplacingFile file(path);
+  file.Write(bytes.data(), bytes.size());
+  file.Commit(asidePath);
+}
+
+ReplacingFile::ReplacingFile(std::string path) : path_(std::move(path)) {
+  const std::string_view folder = sjis::ExtractFilePath(path_);
+  const std::wstring dir = folder.empty() ? std::wstring(L".") : Wide(folder);
   wchar_t temp[MAX_PATH + 16] = {};
   // GetTempFileNameW creates the (empty) file, so the name cannot be taken by another.
-  if (!GetTempFileNameW(Wide(dir).c_str(), L"qrn", 0, temp)) CannotCreate(path);
-  if (!WriteNewFile(temp, bytes)) CannotCreate(path);
-
-  if (!asidePath.empty() && FileExists(path) &&
-      !MoveFileExW(target.c_str(), Wide(asidePath).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!GetTempFileNameW(dir.c_str(), L"qrn", 0, temp)) CannotCreate(path_);
+  temp_ = temp;
+  HANDLE h = CreateFileW(temp, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
     DeleteFileW(temp);
-    CannotCreate(path);
+    CannotCreate(path_);
   }
+  file_ = h;
+}
+
+ReplacingFile::~ReplacingFile() {
+  if (file_) CloseHandle(file_);
+  if (!temp_.empty()) DeleteFileW(temp_.c_str());
+}
+
+bool ReplacingFile::Write(const std::uint8_t* bytes, std::size_t size) {
+  std::size_t done = 0;
+  while (!failed_ && done < size) {
+    DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 20));
+    DWORD written = 0;
+    if (!file_ || !WriteFile(file_, bytes + done, chunk, &written, nullptr) || written != chunk) failed_ = true;
+    done += written;
+  }
+  return !failed_;
+}
+
+void ReplacingFile::Commit(const std::string& asidePath) {
+  if (!file_ || failed_ || !FlushFileBuffers(file_)) CannotCreate(path_);
+  CloseHandle(file_);
+  file_ = nullptr;
+  std::wstring target = Wide(path_);
+  if (!asidePath.empty() && FileExists(path_) &&
+      !MoveFileExW(target.c_str(), Wide(asidePath).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    CannotCreate(path_);
   bool placed = false;
-  if (FileExists(path)) {
+  if (FileExists(path_)) {
     // ReplaceFileW may rename the old file before it fails; name that place ourselves, so the
     // old file can be put back and no stray copy is left in the folder.
-    std::wstring backup = std::wstring(temp) + L".old";
-    placed = ReplaceFileW(target.c_str(), temp, backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
-    if (!placed && !FileExists(path) && GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES)
+    std::wstring backup = temp_ + L".old";
+    placed = ReplaceFileW(target.c_str(), temp_.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                          nullptr);
+    if (!placed && !FileExists(path_) && GetFileAttributesW(backup.c_str()) != INVALID_FILE_ATTRIBUTES)
       MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-    if (placed || FileExists(path)) DeleteFileW(backup.c_str());
+    if (placed || FileExists(path_)) DeleteFileW(backup.c_str());
   }
-  if (!placed) placed = MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
-  if (!placed) {
-    DeleteFileW(temp);
-    CannotCreate(path);
-  }
+  if (!placed) placed = MoveFileExW(temp_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+  if (!placed) CannotCreate(path_);
+  temp_.clear();
 }
 
 }  // namespace win

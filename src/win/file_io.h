@@ -22,4 +22,29 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileReplacing(const std::string& path, std::span<const std::uint8_t> bytes,
                         const std::string& asidePath = {});
 
+// The same in steps, for a file made piece by piece or for two files put in place together:
+// the bytes go to a temporary file in path's folder; Commit flushes it and puts it in place
+// (as WriteFileReplacing does). Without Commit the temporary file is removed and the old
+// file stays as it was.
+class ReplacingFile {
+ public:
+  // EFCreateError when the temporary file cannot be made.
+  explicit ReplacingFile(std::string path);
+  ~ReplacingFile();
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+  // False when the bytes could not be written (Commit then fails); never throws.
+  bool Write(const std::uint8_t* bytes, std::size_t size);
+  // EFCreateError on any failure, the old file (and an earlier asidePath) untouched.
+  void Commit(const std::string& asidePath = {});
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  std::wstring temp_;
+  void* file_ = nullptr;
+  bool failed_ = false;
+};
+
 }  // namespace win

@@ -1,0 +1,112 @@
+#include "catalogue/cache_file.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+#include "catalogue/catalogue_file.h"
+#include "win/error.h"
+#include "win/file_io.h"
+#include "win/handle.h"
+#include "win/text.h"
+
+namespace {
+constexpr int kQuality = 90;
+
+void BandRows(PixelBuffer& band, std::vector<std::uint8_t*>& rows) {
+  rows.resize(static_cast<std::size_t>(band.Height()));
+  for (int y = 0; y < band.Height(); ++y) rows[static_cast<std::size_t>(y)] = band.Row(y);
+}
+}  // namespace
+
+std::vector<TThumbnailPtr> ReadCacheTiles(JpegRowReader::Source source, const std::vector<int>& tiles,
+                                          std::uint32_t catalogueCheck) {
+  std::vector<TThumbnailPtr> out(tiles.size());
+  // The requests in tile order, so the picture is read from top to bottom once.
+  std::vector<std::size_t> order;
+  for (std::size_t i = 0; i < tiles.size(); ++i)
+    if (tiles[i] >= 0 && tiles[i] < kMaxTiles) order.push_back(i);
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return tiles[a] < tiles[b]; });
+  if (order.empty()) return out;
+  try {
+    JpegRowReader reader(std::move(source));
+    if (!CacheBelongsTo(reader.Comment(), catalogueCheck)) return out;
+    const int width = reader.Width(), height = reader.Height();
+    PixelBuffer band(width, kTileHeight);
+    std::vector<std::uint8_t*> rows;
+    BandRows(band, rows);
+    PixelBuffer tile(kTileWidth, kTileHeight);
+    for (std::size_t k = 0; k < order.size();) {
+      const int top = TileRect(tiles[order[k]]).Top;
+      if (top + kTileHeight > height) break;  // the picture ends before this row of tiles
+      reader.SkipRows(top - reader.NextRow());
+      reader.ReadRows(rows.data(), kTileHeight);
+      for (; k < order.size() && TileRect(tiles[order[k]]).Top == top; ++k) {
+        const std::size_t slot = order[k];
+        if (k > 0 && tiles[order[k - 1]] == tiles[slot]) {  // the same tile asked for twice
+          out[slot] = out[order[k - 1]];
+          continue;
+        }
+        const int left = TileRect(tiles[slot]).Left;
+        if (left + kTileWidth > width) continue;
+        for (int y = 0; y < kTileHeight; ++y) std::memcpy(tile.Row(y), band.Row(y) + left * 3, kTileWidth * 3);
+        out[slot] = std::make_shared<const TThumbnail>(tile);
+      }
+    }
+  } catch (const Exception&) {
+    // Damaged from here on: the tiles not read yet are made again from their pictures.
+  }
+  return out;
+}
+
+std::vector<TThumbnailPtr> ReadCacheFile(const std::string& path, const std::vector<int>& tiles,
+                                         std::uint32_t catalogueCheck) {
+  HANDLE h = CreateFileW(win::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return std::vector<TThumbnailPtr>(tiles.size());
+  win::File file(h);
+  return ReadCacheTiles(
+      [h](std::uint8_t* buffer, std::size_t size) -> std::size_t {
+        DWORD got = 0;
+        return ReadFile(h, buffer, static_cast<DWORD>(size), &got, nullptr) ? got : 0;
+      },
+      tiles, catalogueCheck);
+}
+
+void WriteCacheFile(win::ReplacingFile& out, const std::vector<const TThumbnail*>& tiles, const std::string& comment) {
+  const int n = static_cast<int>(std::min<std::size_t>(tiles.size(), kMaxTiles));
+  if (n == 0) throw Exception("サムネイルのない一覧はキャッシュにできません");
+  const TCacheSize size = CacheImageSize(n);
+  bool writeFailed = false;
+  try {
+    JpegRowWriter writer(
+        size.Width, size.Height, kQuality,
+        [&](const std::uint8_t* bytes, std::size_t count) {
+          if (out.Write(bytes, count)) return true;
+          writeFailed = true;
+          return false;
+        },
+        comment);
+    PixelBuffer band(size.Width, kTileHeight);
+    std::vector<std::uint8_t*> rows;
+    BandRows(band, rows);
+    for (int first = 0; first < n; first += kTilesPerRow) {
+      std::memset(band.Data(), 0, band.Size());
+      for (int i = first; i < std::min(first + kTilesPerRow, n); ++i) {
+        const TThumbnail* t = tiles[static_cast<std::size_t>(i)];
+        if (!t) continue;
+        const PixelBuffer pixels = t->Pixels();
+        const int left = TileRect(i).Left;
+        for (int y = 0; y < kTileHeight; ++y) std::memcpy(band.Row(y) + left * 3, pixels.Row(y), kTileWidth * 3);
+      }
+      writer.WriteRows(rows.data(), kTileHeight);
+    }
+    writer.Finish();
+  } catch (const Exception&) {
+    // A full disk reads as the file that could not be made, not as a JPEG fault.
+    if (writeFailed) throw EFCreateError(Format("ファイル %s を作成できません", {out.Path()}));
+    throw;
+  }
+}
