@@ -2,7 +2,7 @@
 
 void TListBoxWidth::Create(HWND parent, int id, int x, int y, int w, int h) {
   CreateControl(L"LISTBOX", parent, id,
-                WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | LBS_MULTICOLUMN | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS |
+                WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | LBS_MULTICOLUMN | LBS_OWNERDRAWFIXED | LBS_NODATA |
                     LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                 WS_EX_CLIENTEDGE, x, y, w, h);
   UpdateColumnWidth();
@@ -20,6 +20,13 @@ int TListBoxWidth::ItemHeight() const {
 void TListBoxWidth::SetItemHeight(int height) {
   // WM_MEASUREITEM came before this object was linked, so the fixed height is set here.
   SendMessageW(hwnd_, LB_SETITEMHEIGHT, 0, MAKELPARAM(height, 0));
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+int TListBoxWidth::Count() const { return static_cast<int>(SendMessageW(hwnd_, LB_GETCOUNT, 0, 0)); }
+
+void TListBoxWidth::SetCount(int count) {
+  SendMessageW(hwnd_, LB_SETCOUNT, static_cast<WPARAM>(count), 0);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 

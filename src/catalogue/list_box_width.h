@@ -1,6 +1,8 @@
 // The thumbnail list's control: the platform's list box in multi-column mode, owner-drawn
 // with items of one fixed size. Columns are ItemWidth wide; the list fills a column from top
-// to bottom, then the next one to the right, and scrolls sideways.
+// to bottom, then the next one to the right, and scrolls sideways. It holds no data of its
+// own (a folder may hold 15,000 pictures): item i is its owner's item i, and only the count
+// is set.
 #pragma once
 #include <windows.h>
 
@@ -19,6 +21,9 @@ class TListBoxWidth : public win::Control {
   void SetItemHeight(int height);
   // Gives the list ItemWidth as its column width, once both it and the control have a width.
   void UpdateColumnWidth();
+  int Count() const;
+  // Sets the number of items (the selection is cleared) and repaints.
+  void SetCount(int count);
 
   // Draws one item; without it an item is only filled with the list's colour.
   std::function<void(const DRAWITEMSTRUCT&)> OnDrawItem;

@@ -30,8 +30,8 @@ TEST(ListBoxWidth, ColumnsTakeTheItemWidthOnceTheListHasAWidth) {
   EXPECT_EQ(list.ItemWidth(), 200);
   EXPECT_TRUE(GetWindowLongW(list.Handle(), GWL_STYLE) & LBS_MULTICOLUMN);
   EXPECT_TRUE(GetWindowLongW(list.Handle(), GWL_STYLE) & LBS_OWNERDRAWFIXED);
-  for (const wchar_t* name : {L"a.jpg", L"b.jpg", L"c.jpg", L"d.jpg", L"e.jpg"})
-    SendMessageW(list.Handle(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  list.SetCount(5);
+  EXPECT_EQ(list.Count(), 5);
   list.SetItemHeight(77);
   list.SetItemWidth(222);  // no width yet: kept for later
   list.SetBounds(0, 0, 500, 200);

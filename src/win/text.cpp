@@ -73,6 +73,17 @@ int CompareTextJa(std::string_view a, std::string_view b) {
   return r - CSTR_EQUAL;
 }
 
+std::string SortKeyJa(std::string_view sjis) {
+  std::wstring w = Wide(sjis);
+  const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+  int n = LCMapStringEx(kJapanese, flags, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr, 0);
+  std::string key(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+  if (n > 0)
+    LCMapStringEx(kJapanese, flags, w.data(), static_cast<int>(w.size()), reinterpret_cast<wchar_t*>(key.data()), n,
+                  nullptr, nullptr, 0);
+  return key;
+}
+
 std::string ExePath() {
   std::wstring buf(MAX_PATH, L'\0');
   for (;;) {

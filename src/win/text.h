@@ -24,6 +24,9 @@ std::string UpperJa(std::string_view sjis);
 
 // Case-insensitive comparison with the Japanese locale: <0, 0 or >0.
 int CompareTextJa(std::string_view a, std::string_view b);
+// The text's sort key under the same comparison: keys compared byte by byte (as std::string
+// compares) order texts as CompareTextJa does, so many texts are sorted with one key each.
+std::string SortKeyJa(std::string_view sjis);
 
 // The full path of the running executable (raises an Exception when it cannot be written
 // in Shift-JIS: the library beside it would be looked for elsewhere).
