@@ -1,0 +1,249 @@
+// A big folder (15,000 small pictures), timed and measured in one process:
+// load with no cache, scroll the thumbnail list from end to end, leave (both files written),
+// load again from the cache. Prints the peak memory above the idle program, the process's
+// GDI objects at each step, and the cache's writing and reading against cjpeg and djpeg of
+// the same libjpeg-turbo build on the same image (their start-up, measured on a tiny picture,
+// taken off).
+//
+//   big_folder_bench --make <folder> [count]     makes the folder's pictures
+//   big_folder_bench <folder> <bin-folder-of-cjpeg-and-djpeg>
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "catalogue/cache_file.h"
+#include "catalogue/catalogue_file.h"
+#include "catalogue/gauge_form.h"
+#include "catalogue/list_box_width.h"
+#include "catalogue/list_item_draw.h"
+#include "catalogue/shown_folder.h"
+#include "imaging/jpeg_rows.h"
+#include "imaging/spi_bitmap.h"
+#include "imaging/test_pictures.h"
+#include "win/app.h"
+#include "win/error.h"
+#include "win/file_io.h"
+#include "win/text.h"
+#include "win/window.h"
+
+namespace {
+
+double Now() {
+  LARGE_INTEGER f, t;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+double MiB(SIZE_T bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
+PROCESS_MEMORY_COUNTERS Memory() {
+  PROCESS_MEMORY_COUNTERS m{};
+  GetProcessMemoryInfo(GetCurrentProcess(), &m, sizeof m);
+  return m;
+}
+DWORD Gdi() { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); }
+
+void Write(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  HANDLE h = CreateFileW(win::Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD n = 0;
+  WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr);
+  CloseHandle(h);
+}
+
+int Make(const std::string& folder, int count) {
+  CreateDirectoryW(win::Wide(folder).c_str(), nullptr);
+  std::vector<std::vector<std::uint8_t>> kinds;
+  for (std::uint32_t s = 0; s < 150; ++s) kinds.push_back(CompressPixels(testpic::PhotoLike(640, 480, s + 1), 85));
+  for (int i = 0; i < count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "P%05d.JPG", i);
+    Write(FolderFilePath(folder, name), kinds[static_cast<std::size_t>(i) % kinds.size()]);
+  }
+  return 0;
+}
+
+// Runs a program and answers its wall time.
+double Run(const std::wstring& commandLine) {
+  std::wstring cmd = commandLine;
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  double start = Now();
+  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    throw Exception("cannot start: " + win::Narrow(commandLine));
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  double elapsed = Now() - start;
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  if (code != 0) throw Exception("failed: " + win::Narrow(commandLine));
+  return elapsed;
+}
+
+// The cache image as a PPM file for cjpeg, decoded a row of tiles at a time.
+void WritePpm(const std::string& cache, const std::string& ppm) {
+  std::vector<std::uint8_t> bytes = win::ReadFileBytes(cache);
+  JpegRowReader r(bytes.data(), bytes.size());
+  win::ReplacingFile out(ppm);
+  std::string head = "P6\n" + std::to_string(r.Width()) + " " + std::to_string(r.Height()) + "\n255\n";
+  out.Write(reinterpret_cast<const std::uint8_t*>(head.data()), head.size());
+  std::vector<std::uint8_t> row(static_cast<std::size_t>(r.Width()) * 3);
+  std::uint8_t* rows[1] = {row.data()};
+  while (r.NextRow() < r.Height()) {
+    r.ReadRows(rows, 1);
+    for (std::size_t x = 0; x < row.size(); x += 3) std::swap(row[x], row[x + 2]);  // BGR to RGB
+    out.Write(row.data(), row.size());
+  }
+  out.Commit();
+}
+
+class Host : public win::Window {
+ public:
+  Host() {
+    CreateArgs a;
+    a.text = "big folder";
+    a.style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
+    a.width = 1000;
+    a.height = 700;
+    CreateWindowOf(a);
+  }
+};
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  try {
+    if (argc >= 3 && std::wstring(argv[1]) == L"--make")
+      return Make(win::Narrow(argv[2]), argc > 3 ? _wtoi(argv[3]) : 15000);
+    if (argc < 3) {
+      std::fprintf(stderr, "usage: big_folder_bench folder bin-folder | --make folder [count]\n");
+      return 2;
+    }
+    const std::string folder = FolderFilePath(win::Narrow(argv[1]), "");
+    const std::wstring bin = argv[2];
+    DeleteFileW(win::Wide(folder + kCatalogueFileName).c_str());
+    DeleteFileW(win::Wide(folder + kCacheFileName).c_str());
+
+    InitPictureFormats();
+    TGaugeForm gauge;
+    Host host;
+    TListBoxWidth list;
+    list.Create(host.Handle(), 1, 0, 0, 980, 650);
+    list.SetItemHeight(54 + 23);
+    list.SetItemWidth(72 + 6);
+    TShownFolder shown;
+    list.OnDrawItem = [&](const DRAWITEMSTRUCT& d) {
+      if (d.itemID < shown.Items.size())
+        DrawFileItem(d.hDC, d.rcItem, shown.Items[d.itemID], d.itemState & ODS_SELECTED, 72, 54, 24);
+    };
+    win::Application::ProcessMessages();
+    const PROCESS_MEMORY_COUNTERS idle = Memory();
+    const DWORD gdiIdle = Gdi();
+
+    double t = Now();
+    const int n = shown.Load(folder, gauge, host.Handle(), 24);
+    const double loadFresh = Now() - t;
+    list.SetCount(n);
+    const DWORD gdiLoaded = Gdi();
+    std::size_t compressed = 0;
+    for (const TFileItem& i : shown.Items)
+      if (i.Entry && i.Entry->Thumbnail) compressed += i.Entry->Thumbnail->CompressedSize();
+
+    // Scroll from the first column to the last, a page at a time, each page drawn.
+    t = Now();
+    DWORD gdiMax = 0;
+    int pages = 0;
+    for (LRESULT top = -1; top != SendMessageW(list.Handle(), LB_GETTOPINDEX, 0, 0); ++pages) {
+      top = SendMessageW(list.Handle(), LB_GETTOPINDEX, 0, 0);
+      SendMessageW(list.Handle(), WM_HSCROLL, SB_PAGERIGHT, 0);
+      UpdateWindow(list.Handle());
+      gdiMax = std::max(gdiMax, Gdi());
+    }
+    const double scroll = Now() - t;
+
+    // Leave: the cache's writing alone, then the whole leave.
+    std::vector<const TThumbnail*> tiles;
+    for (const TFileItem& i : shown.Items) tiles.push_back(i.Entry ? i.Entry->Thumbnail.get() : nullptr);
+    t = Now();
+    {
+      win::ReplacingFile probe(folder + "probe.cfb");
+      WriteCacheFile(probe, tiles, "");
+    }
+    const double cacheWrite = Now() - t;
+    t = Now();
+    list.SetCount(0);
+    shown.Close();
+    const double leave = Now() - t;
+    const DWORD gdiLeft = Gdi();
+
+    t = Now();
+    shown.Load(folder, gauge, host.Handle(), 24);
+    const double loadCached = Now() - t;
+    list.SetCount(static_cast<int>(shown.Items.size()));
+    UpdateWindow(list.Handle());
+    int missing = 0;
+    std::vector<int> asked;
+    for (std::size_t i = 0; i < shown.Items.size(); ++i) {
+      missing += !(shown.Items[i].Entry && shown.Items[i].Entry->Thumbnail);
+      asked.push_back(static_cast<int>(i));
+    }
+    const DWORD gdiReloaded = Gdi();
+    const PROCESS_MEMORY_COUNTERS peak = Memory();
+    // The cache's reading alone (what the second load did after the scan and merge).
+    const std::vector<std::uint8_t> cat = win::ReadFileBytes(folder + kCatalogueFileName);
+    t = Now();
+    std::vector<TThumbnailPtr> read = ReadCacheFile(folder + kCacheFileName, asked, CatalogueCheck(cat));
+    const double cacheRead = Now() - t;
+    read.clear();
+    list.SetCount(0);
+    shown.Close();
+
+    // The references, on the same image.
+    const std::wstring cache = win::Wide(folder + kCacheFileName), ppm = win::Wide(folder + "cache.ppm");
+    const std::wstring tiny = win::Wide(folder + "tiny.jpg"), tinyPpm = win::Wide(folder + "tiny.ppm");
+    WritePpm(folder + kCacheFileName, folder + "cache.ppm");
+    Write(folder + "tiny.jpg", CompressPixels(PixelBuffer(8, 8), 90));
+    WritePpm(folder + "tiny.jpg", folder + "tiny.ppm");
+    const std::wstring djpeg = L"\"" + bin + L"\\djpeg.exe\" -outfile NUL \"", cjpeg = L"\"" + bin + L"\\cjpeg.exe\" -quality 90 -outfile NUL \"";
+    double startD = 1e9, startC = 1e9, djpegT = 1e9, cjpegT = 1e9;
+    for (int r = 0; r < 3; ++r) {
+      startD = std::min(startD, Run(djpeg + tiny + L"\""));
+      startC = std::min(startC, Run(cjpeg + tinyPpm + L"\""));
+      djpegT = std::min(djpegT, Run(djpeg + cache + L"\""));
+      cjpegT = std::min(cjpegT, Run(cjpeg + ppm + L"\""));
+    }
+    for (const std::wstring& f : {ppm, tiny, tinyPpm}) DeleteFileW(f.c_str());
+    const double dj = djpegT - startD, cj = cjpegT - startC;
+
+    std::printf("%d pictures of 640 x 480\n", n);
+    std::printf("load, no cache:            %8.2f s (%.2f ms a picture)\n", loadFresh, loadFresh * 1000 / n);
+    std::printf("scroll end to end:         %8.2f s (%d pages)\n", scroll, pages);
+    std::printf("leave (both files):        %8.2f s\n", leave);
+    std::printf("load from the cache:       %8.2f s, %d thumbnails missing\n", loadCached, missing);
+    std::printf("thumbnails in memory:      %8.1f MiB compressed (%.1f KiB each; %.0f MiB as plain pixels)\n",
+                MiB(compressed), static_cast<double>(compressed) / 1024 / n, MiB(static_cast<SIZE_T>(n) * 144 * 108 * 3));
+    std::printf("memory: idle %.1f MiB, peak %.1f MiB, peak above idle %.1f MiB (target <= 256)\n",
+                MiB(idle.WorkingSetSize), MiB(peak.PeakWorkingSetSize),
+                MiB(peak.PeakWorkingSetSize - idle.WorkingSetSize));
+    std::printf("GDI objects: idle %lu, loaded %lu, most while scrolling %lu, left %lu, reloaded %lu\n",
+                static_cast<unsigned long>(gdiIdle), static_cast<unsigned long>(gdiLoaded),
+                static_cast<unsigned long>(gdiMax), static_cast<unsigned long>(gdiLeft),
+                static_cast<unsigned long>(gdiReloaded));
+    std::printf("cache write %.2f s, cjpeg on the same image %.2f s: ratio %.2f (target <= 2)\n", cacheWrite, cj,
+                cacheWrite / cj);
+    std::printf("cache read  %.2f s, djpeg on the same image %.2f s: ratio %.2f (target <= 2)\n", cacheRead, dj,
+                cacheRead / dj);
+    DonePictureFormats();
+    const bool ok = missing == 0 && MiB(peak.PeakWorkingSetSize - idle.WorkingSetSize) <= 256 &&
+                    gdiMax <= gdiIdle + 8 && gdiReloaded <= gdiIdle + 8 && cacheWrite / cj <= 2 && cacheRead / dj <= 2;
+    return ok ? 0 : 1;
+  } catch (const Exception& e) {
+    std::fprintf(stderr, "failed: %s\n", e.what());
+    return 2;
+  }
+}
