@@ -4,9 +4,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <future>
+#include <memory>
 #include <numeric>
 
 #include "catalogue/catalogue_file.h"
+#include "catalogue/helper_thread.h"
 #include "win/error.h"
 #include "win/file_io.h"
 #include "win/handle.h"
@@ -14,10 +18,13 @@
 
 namespace {
 constexpr int kQuality = 90;
+// Rows of tiles handed between this thread and the helper at a time: enough to keep both busy.
+constexpr std::size_t kRowsInFlight = 3;
 
-void BandRows(PixelBuffer& band, std::vector<std::uint8_t*>& rows) {
-  rows.resize(static_cast<std::size_t>(band.Height()));
+std::vector<std::uint8_t*> BandRows(PixelBuffer& band) {
+  std::vector<std::uint8_t*> rows(static_cast<std::size_t>(band.Height()));
   for (int y = 0; y < band.Height(); ++y) rows[static_cast<std::size_t>(y)] = band.Row(y);
+  return rows;
 }
 }  // namespace
 
@@ -30,34 +37,44 @@ std::vector<TThumbnailPtr> ReadCacheTiles(JpegRowReader::Source source, const st
     if (tiles[i] >= 0 && tiles[i] < kMaxTiles) order.push_back(i);
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return tiles[a] < tiles[b]; });
   if (order.empty()) return out;
+  std::vector<std::pair<std::size_t, std::size_t>> repeats;  // (slot, earlier slot of the same tile)
   try {
     JpegRowReader reader(std::move(source));
     if (!CacheBelongsTo(reader.Comment(), catalogueCheck)) return out;
     const int width = reader.Width(), height = reader.Height();
-    PixelBuffer band(width, kTileHeight);
-    std::vector<std::uint8_t*> rows;
-    BandRows(band, rows);
-    PixelBuffer tile(kTileWidth, kTileHeight);
+    // A row of tiles is decoded here while the helper cuts and compresses the row before.
+    THelperThread helper;
+    std::deque<std::future<void>> inFlight;
     for (std::size_t k = 0; k < order.size();) {
       const int top = TileRect(tiles[order[k]]).Top;
       if (top + kTileHeight > height) break;  // the picture ends before this row of tiles
       reader.SkipRows(top - reader.NextRow());
-      reader.ReadRows(rows.data(), kTileHeight);
+      auto band = std::make_shared<PixelBuffer>(width, kTileHeight);
+      reader.ReadRows(BandRows(*band).data(), kTileHeight);
+      std::vector<std::pair<std::size_t, int>> cuts;  // (slot, left edge)
       for (; k < order.size() && TileRect(tiles[order[k]]).Top == top; ++k) {
         const std::size_t slot = order[k];
         if (k > 0 && tiles[order[k - 1]] == tiles[slot]) {  // the same tile asked for twice
-          out[slot] = out[order[k - 1]];
+          repeats.emplace_back(slot, order[k - 1]);
           continue;
         }
         const int left = TileRect(tiles[slot]).Left;
-        if (left + kTileWidth > width) continue;
-        for (int y = 0; y < kTileHeight; ++y) std::memcpy(tile.Row(y), band.Row(y) + left * 3, kTileWidth * 3);
-        out[slot] = std::make_shared<const TThumbnail>(tile);
+        if (left + kTileWidth <= width) cuts.emplace_back(slot, left);
       }
+      inFlight.push_back(helper.Post([band, cuts = std::move(cuts), &out] {
+        PixelBuffer tile(kTileWidth, kTileHeight);
+        for (const auto& [slot, left] : cuts) {
+          for (int y = 0; y < kTileHeight; ++y) std::memcpy(tile.Row(y), band->Row(y) + left * 3, kTileWidth * 3);
+          out[slot] = std::make_shared<const TThumbnail>(tile);
+        }
+      }));
+      for (; inFlight.size() >= kRowsInFlight; inFlight.pop_front()) inFlight.front().get();
     }
+    for (; !inFlight.empty(); inFlight.pop_front()) inFlight.front().get();
   } catch (const Exception&) {
     // Damaged from here on: the tiles not read yet are made again from their pictures.
   }
+  for (const auto& [slot, from] : repeats) out[slot] = out[from];
   return out;
 }
 
@@ -89,19 +106,26 @@ void WriteCacheFile(win::ReplacingFile& out, const std::vector<const TThumbnail*
           return false;
         },
         comment);
-    PixelBuffer band(size.Width, kTileHeight);
-    std::vector<std::uint8_t*> rows;
-    BandRows(band, rows);
+    // The helper decodes the thumbnails of the rows ahead while this thread encodes.
+    THelperThread helper;
+    std::deque<std::pair<std::shared_ptr<PixelBuffer>, std::future<void>>> ahead;
+    int next = 0;
     for (int first = 0; first < n; first += kTilesPerRow) {
-      std::memset(band.Data(), 0, band.Size());
-      for (int i = first; i < std::min(first + kTilesPerRow, n); ++i) {
-        const TThumbnail* t = tiles[static_cast<std::size_t>(i)];
-        if (!t) continue;
-        const PixelBuffer pixels = t->Pixels();
-        const int left = TileRect(i).Left;
-        for (int y = 0; y < kTileHeight; ++y) std::memcpy(band.Row(y) + left * 3, pixels.Row(y), kTileWidth * 3);
+      for (; next < n && ahead.size() < kRowsInFlight; next += kTilesPerRow) {
+        auto band = std::make_shared<PixelBuffer>(size.Width, kTileHeight);  // black where no tile
+        ahead.emplace_back(band, helper.Post([band, next, n, &tiles] {
+          for (int i = next; i < std::min(next + kTilesPerRow, n); ++i) {
+            const TThumbnail* t = tiles[static_cast<std::size_t>(i)];
+            if (!t) continue;
+            const PixelBuffer pixels = t->Pixels();
+            const int left = TileRect(i).Left;
+            for (int y = 0; y < kTileHeight; ++y) std::memcpy(band->Row(y) + left * 3, pixels.Row(y), kTileWidth * 3);
+          }
+        }));
       }
-      writer.WriteRows(rows.data(), kTileHeight);
+      ahead.front().second.get();
+      writer.WriteRows(BandRows(*ahead.front().first).data(), kTileHeight);
+      ahead.pop_front();
     }
     writer.Finish();
   } catch (const Exception&) {
