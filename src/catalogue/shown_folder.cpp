@@ -68,6 +68,15 @@ std::uint32_t WriteCatalogue(win::ReplacingFile& file, const TCatalogue& catalog
 int TShownFolder::Load(const std::string& folder, TGaugeForm& gauge, HWND mainWindow, int colorDepth) {
   if (busy_) throw EAbort();
   Release();
+  // A load that fails part-way lists nothing: a list missing entries must never be written back
+  // over the folder's catalogue.
+  struct ReleaseOnFailure {
+    TShownFolder& f;
+    bool loaded = false;
+    ~ReleaseOnFailure() {
+      if (!loaded) f.Release();
+    }
+  } failure{*this};
   std::uint32_t check = 0;
   TCatalogue catalogue = ReadCatalogue(folder, &check);
   path_ = FolderFilePath(folder, "");
@@ -98,6 +107,7 @@ int TShownFolder::Load(const std::string& folder, TGaugeForm& gauge, HWND mainWi
 
   MakeThumbnails(gauge, colorDepth);
   NoteSaved();
+  failure.loaded = true;
   return static_cast<int>(Items.size());
 }
 
@@ -124,13 +134,22 @@ int TShownFolder::MakeThumbnails(TGaugeForm& gauge, int colorDepth) {
       },
       [&wake] { wake.Set(); });
 
+  // Progress and pending messages once per file, but not more often than the eye follows: a
+  // folder of thousands of thumbnails read from the cache would otherwise spend most of its
+  // time repainting the dialog.
+  constexpr DWORD kUpdateTicks = 30;
+  DWORD shown = GetTickCount() - kUpdateTicks;
   int count = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    gauge.SetPosition(static_cast<int>(i) + 1);
-    win::Application::ProcessMessages();
+    if (GetTickCount() - shown >= kUpdateTicks || i + 1 == n) {
+      gauge.SetPosition(static_cast<int>(i) + 1);
+      win::Application::ProcessMessages();
+      shown = GetTickCount();
+    }
     if (gauge.Cancelled()) break;
     if (!onWorker[i]) jobs.Passed(i);
     if (!wanted[i]) continue;
+    if (!jobs.Ready(i)) gauge.SetPosition(static_cast<int>(i) + 1);  // shown while it waits
     while (!jobs.Ready(i) && !gauge.Cancelled()) {
       wake.WaitOrMessage();
       win::Application::ProcessMessages();
