@@ -6,6 +6,8 @@
 
 #include "app/main_layout.h"
 #include "app/resource_ids.h"
+#include "catalogue/gauge_form.h"
+#include "catalogue/list_item_draw.h"
 #include "win/app.h"
 #include "win/error.h"
 #include "win/sjis.h"
@@ -20,6 +22,9 @@ enum ControlId { kCoolBar1 = 1001, kToolBar1, kToolBar2, kStatusBar1, kPanel1, k
 constexpr SIZE kImageSize{24, 24};
 constexpr SIZE kButtonSize{32, 32};
 constexpr COLORREF kMaskColor = RGB(255, 0, 255);
+// Posted when the user selected another tree node: the folder is shown once the tree has
+// finished its own handling of the click or key.
+constexpr UINT kTreeSelected = WM_APP + 1;
 
 const win::ToolButton kToolBar1Buttons[] = {
     {app::cmd::NewAlbum, 0}, {app::cmd::DelAlbum, 1}, {0, 0, 8}, {app::cmd::PrintAction, 7}, {0, 0, 16},
@@ -42,6 +47,17 @@ const CommandHandler kCommandHandlers[] = {
     {app::cmd::N5, &TForm1::N5Click},
     {app::cmd::SusiePulagin1, &TForm1::SusiePulagin1Click},
     {app::cmd::SusiePlugin1, &TForm1::SusiePlugin1Click},
+    {app::cmd::N6, &TForm1::N6Click},
+    {app::cmd::N8, &TForm1::N8Click},
+};
+// Radio items: one handler for each group, told which item was clicked.
+struct GroupHandler {
+  int First, Last;
+  void (TForm1::*Handler)(int command);
+};
+const GroupHandler kGroupHandlers[] = {
+    {app::cmd::N11, app::cmd::N15, &TForm1::N15Click},
+    {app::cmd::SortByName1, app::cmd::N26, &TForm1::N26Click},
 };
 
 win::ImageList LoadImageStrip(int resource, int count) {
@@ -298,6 +314,7 @@ void TForm1::CreateControls() {
   };
   ListBox1.Create(Panel2.Handle(), kListBox1, 0, 0, 0, 0);
   setFont(ListBox1.Handle());
+  ListBox1.OnDrawItem = [this](const DRAWITEMSTRUCT& d) { ListBox1DrawItem(d); };
 }
 
 void TForm1::LayoutControls() {
@@ -419,6 +436,11 @@ void TForm1::ExecuteCommand(int command) {
       (this->*h.Handler)();
       return;
     }
+  for (const GroupHandler& h : kGroupHandlers)
+    if (command >= h.First && command <= h.Last) {
+      (this->*h.Handler)(command);
+      return;
+    }
 }
 
 bool TForm1::TranslateKeys(MSG& msg) { return accel_ && TranslateAcceleratorW(hwnd_, accel_, &msg); }
@@ -533,10 +555,10 @@ constexpr char kDeleteNote[] = "\r\n（実際のフォルダーは削除され�
 }  // namespace
 
 void TForm1::BookShape1Click(win::GraphicControl& sender) {
+  CloseShownFolder();  // first: when the folder cannot be left, nothing else changes
   for (auto& b : Books) b->SetTop(0);
   SetActionEnabled(ActionId::DelAlbum, false);
   CurrentBook = dynamic_cast<TBookShape*>(&sender);
-  CloseShownFolder();
   ClearFolderTree();
   if (!CurrentBook) {
     SelectionChanged(app::SelectionEvent::EmptyShelfClicked);
@@ -662,10 +684,96 @@ bool TForm1::LoadAlbumLibrary() {
 
 void TForm1::SaveAlbumLibrary() { LibraryFile.Save(Library); }
 
+void TForm1::TreeView1Click() {
+  HTREEITEM node = TreeView1.Selected();
+  if (node == ShownNode) return;
+  try {
+    CloseShownFolder();
+  } catch (...) {
+    TreeView1.Select(ShownNode);  // the folder stays shown, and selected
+    throw;
+  }
+  ShownNode = node;
+  if (node && node != RootNode) {
+    const TFolderRecord* record = TreeView1.RecordOf(node);
+    ThumbSize = record && record->SizeIndex >= 1 && record->SizeIndex <= 5 ? record->SizeIndex : 3;
+    CheckSizeMenuItem(ThumbSize);
+    UpdateItemSize();
+    SelectionChanged(app::SelectionEvent::FolderShown);
+    LoadFolder(TreeView1.Text(node));
+    Folder.Sort(static_cast<TSortKind>(SortKind));
+  } else if (node) {
+    SelectionChanged(app::SelectionEvent::AlbumNodeClicked, TreeView1.Count() > 1);
+  }
+  ListBox1.SetCount(static_cast<int>(Folder.Items.size()));
+}
+
+int TForm1::LoadFolder(const std::string& path) {
+  return GaugeForm ? Folder.Load(path, *GaugeForm, hwnd_, ColorDepth) : 0;
+}
+
 void TForm1::CloseShownFolder() {
-  SendMessageW(ListBox1.Handle(), LB_RESETCONTENT, 0, 0);
+  if (ShownNode && ShownNode != RootNode) Folder.Close();
+  ListBox1.SetCount(0);
   ShownNode = nullptr;
   SelectionChanged(app::SelectionEvent::ShownFolderClosed);
+}
+
+void TForm1::CheckSizeMenuItem(int index) { CheckMenuItem(CommandOf("N1" + std::to_string(index))); }
+
+void TForm1::PopupMenu2Popup() {
+  const bool item = SendMessageW(ListBox1.Handle(), LB_GETCURSEL, 0, 0) >= 0;
+  for (int command : {app::cmd::N6, app::cmd::View1, app::cmd::N21}) EnableMenuItem(command, item);
+  HTREEITEM node = TreeView1.Selected();
+  const bool folder = node && node != RootNode;
+  EnableMenuItem(app::cmd::N8, folder);
+  constexpr UINT kSizeMenuPosition = 6;  // "サムネイルサイズ変更" has no command of its own
+  ::EnableMenuItem(popupMenu2_, kSizeMenuPosition, MF_BYPOSITION | (folder ? MF_ENABLED : MF_GRAYED));
+}
+
+void TForm1::N6Click() {
+  const LRESULT i = SendMessageW(ListBox1.Handle(), LB_GETCURSEL, 0, 0);
+  if (i < 0) return;
+  Folder.RemakeThumbnail(static_cast<std::size_t>(i), ColorDepth);
+  InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
+}
+
+void TForm1::N8Click() {
+  if (!GaugeForm) return;
+  // The window is disabled while the thumbnails are made: nothing may close or reorder the
+  // folder under the run, which lets messages through once per file.
+  EnableWindow(hwnd_, FALSE);
+  struct Enable {
+    HWND h;
+    ~Enable() { EnableWindow(h, TRUE); }
+  } enable{hwnd_};
+  Folder.MakeMissingThumbnails(*GaugeForm, ColorDepth);
+  InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
+}
+
+void TForm1::N15Click(int command) {
+  const int tag = FindCommand(command).Def->Tag;
+  if (tag == ThumbSize) return;
+  HTREEITEM node = TreeView1.Selected();
+  if (TFolderRecord* record = node ? TreeView1.RecordOf(node) : nullptr) record->SizeIndex = tag;
+  ThumbSize = tag;
+  UpdateItemSize();
+  InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
+  CheckMenuItem(command);
+}
+
+void TForm1::N26Click(int command) {
+  CheckMenuItem(command);
+  SortKind = SortKindOfTag(FindCommand(command).Def->Tag);
+  Folder.Sort(static_cast<TSortKind>(SortKind));
+  InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
+}
+
+void TForm1::ListBox1DrawItem(const DRAWITEMSTRUCT& d) {
+  if (d.itemID >= Folder.Items.size()) return;
+  const app::Extent size = app::ThumbSizeOf(ThumbSize);
+  DrawFileItem(d.hDC, d.rcItem, Folder.Items[d.itemID], d.itemState & ODS_SELECTED, size.W, size.H, ColorDepth);
+  if (d.itemState & ODS_FOCUS) DrawFocusRect(d.hDC, &d.rcItem);
 }
 
 void TForm1::StoreOrGiveUp(const std::function<void()>& store) {
@@ -774,6 +882,13 @@ bool TForm1::OnNotify(NMHDR* hdr, LRESULT& result) {
       LayoutControls();
       result = 0;
       return true;
+    case TVN_SELCHANGEDW: {
+      const UINT action = reinterpret_cast<NMTREEVIEWW*>(hdr)->action;
+      if (hdr->hwndFrom == TreeView1.Handle() && (action == TVC_BYMOUSE || action == TVC_BYKEYBOARD))
+        PostMessageW(hwnd_, kTreeSelected, 0, 0);
+      result = 0;
+      return true;
+    }
   }
   return false;
 }
@@ -808,6 +923,7 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
           p = {0, 0};
           ClientToScreen(ListBox1.Handle(), &p);
         }
+        PopupMenu2Popup();
         TrackPopupMenu(popupMenu2_, TPM_LEFTALIGN | TPM_RIGHTBUTTON, p.x, p.y, 0, hwnd_, nullptr);
         return 0;
       }
@@ -815,7 +931,14 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_SIZE:
       if (wp != SIZE_MINIMIZED) LayoutControls();
       return 0;
+    case kTreeSelected:
+      TreeView1Click();
+      return 0;
     case WM_CLOSE:
+      if (Folder.Busy()) {  // thumbnails are being made: stop them; the user closes again
+        if (GaugeForm) GaugeForm->BitBtn1Click();
+        return 0;
+      }
       FormClose();
       DestroyWindow(hwnd_);
       return 0;

@@ -21,6 +21,7 @@
 #include "album/property_form.h"
 #include "app/commands.h"
 #include "catalogue/list_box_width.h"
+#include "catalogue/shown_folder.h"
 #include "imaging/about_form2.h"
 #include "imaging/plugin_settings.h"
 #include "imaging/spi.h"
@@ -32,6 +33,8 @@
 #include "win/splitter.h"
 #include "win/tool_bar.h"
 #include "win/window.h"
+
+class TGaugeForm;
 
 class TForm1 : public win::Window {
  public:
@@ -68,6 +71,10 @@ class TForm1 : public win::Window {
   TAboutForm2* AboutForm2 = nullptr;
   TSusieOptForm* SusieOptForm = nullptr;
   TPluginSettings PluginSettings;
+  // The progress dialog of long runs, made once at start after this window (null: none yet).
+  TGaugeForm* GaugeForm = nullptr;
+  // The folder the list shows: list item i is Folder.Items[i].
+  TShownFolder Folder;
 
   // Controls, by their designer names.
   win::Control CoolBar1;
@@ -142,8 +149,24 @@ class TForm1 : public win::Window {
   std::optional<std::string> BrowseForFolder(const std::string& title);
   // Puts every book at its place on the shelf again: place i (from 0) gets index i + 1.
   void LayoutBooks();
+  // Folder selection: the folder node selected in the tree is shown in the list.
+  void TreeView1Click();
+  // Shows a folder's pictures in the list; returns their number.
+  int LoadFolder(const std::string& path);
+  // Writes the shown folder's catalogue and cache and empties the list. When they cannot be
+  // written and the user changed something there, the error is raised and the folder stays.
   void CloseShownFolder();
   void UpdateItemSize();
+  void CheckSizeMenuItem(int index);
+  // The list's context menu: enabling before it opens, its thumbnail and size commands.
+  void PopupMenu2Popup();
+  void N6Click();
+  void N8Click();
+  // The size items and the sort items (the clicked item's command): the item's tag is the
+  // thumbnail size, or the sort kind.
+  void N15Click(int command);
+  void N26Click(int command);
+  void ListBox1DrawItem(const DRAWITEMSTRUCT& d);
   void MakeShelfStrip();
 
   // The window menu: one entry per open viewer, found by its command id.

@@ -6,6 +6,7 @@
 
 #include "album/property_form.h"
 #include "app/form1.h"
+#include "catalogue/gauge_form.h"
 #include "imaging/spi_bitmap.h"
 #include "win/app.h"
 
@@ -31,6 +32,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     form1.AboutForm2 = &aboutForm2;
     TSusieOptForm susieOptForm;
     form1.SusieOptForm = &susieOptForm;
+    TGaugeForm gaugeForm;
+    form1.GaugeForm = &gaugeForm;
 
     ShowWindow(form1.Handle(), show);
     UpdateWindow(form1.Handle());

@@ -1,0 +1,208 @@
+// Folders in the main window under Wine: selecting a folder node shows its pictures at the
+// folder's thumbnail size, selecting another leaves it (its files written), the root node and
+// the enabling, sorting and sizes from the menus, the list's thumbnail commands, and a folder
+// that cannot be left.
+#include <gtest/gtest.h>
+
+#include "album/album_file.h"
+#include "app/form1.h"
+#include "catalogue/catalogue_file.h"
+#include "catalogue/gauge_form.h"
+#include "imaging/jpeg_rows.h"
+#include "imaging/spi_bitmap.h"
+#include "imaging/test_pictures.h"
+#include "imaging/win_test_util.h"
+#include "win/app.h"
+#include "win/file_io.h"
+#include "win/test_dialogs.h"
+
+using app::ActionId;
+using imgtest::TempDir;
+
+namespace {
+
+class FormFolders : public testing::Test {
+ protected:
+  void SetUp() override {
+    InitPictureFormats();
+    for (int i = 0; i < 4; ++i)
+      pictures_.File("p" + std::to_string(3 - i) + ".jpg",
+                     CompressPixels(testpic::PhotoLike(160 + 40 * i, 120, static_cast<std::uint32_t>(i + 1)), 90));
+    other_.File("one.jpg", CompressPixels(testpic::PhotoLike(64, 48, 9), 90));
+    TFolderList folders;
+    // Album folders are stored without a trailing "\".
+    folders.push_back({pictures_.win::TempFolder::Path(), std::make_unique<TFolderRecord>(TFolderRecord{5, {}, 0})});
+    folders.push_back({other_.win::TempFolder::Path(), std::make_unique<TFolderRecord>()});
+    std::vector<AlbumRef> albums = {AlbumRef{"旅行", 0x0000FF, "ＭＳ 明朝", 0xFFFFFF, folders}};
+    win::TempFolder::Write(lib_.Path() + "Quiran.Alb", WriteAlbumLibrary(albums));
+    form_ = std::make_unique<TForm1>(lib_.Path() + "Quiran.Alb");
+    gauge_ = std::make_unique<TGaugeForm>();
+    form_->GaugeForm = gauge_.get();
+    form_->BookShape1Click(*form_->Books[0]);
+    folderA_ = Child(0);
+    folderB_ = Child(1);
+  }
+  void TearDown() override {
+    form_.reset();
+    gauge_.reset();
+    DonePictureFormats();
+  }
+  HTREEITEM Child(int n) {
+    HWND tree = form_->TreeView1.Handle();
+    auto c = reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(form_->RootNode)));
+    while (n-- > 0) c = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(c)));
+    return c;
+  }
+  void Click(HTREEITEM node) {
+    form_->TreeView1.Select(node);
+    form_->TreeView1Click();
+  }
+  std::vector<std::string> Names() const {
+    std::vector<std::string> out;
+    for (const TFileItem& i : form_->Folder.Items) out.push_back(i.Name);
+    return out;
+  }
+  void SelectItem(int i) { SendMessageW(form_->ListBox1.Handle(), LB_SETCURSEL, static_cast<WPARAM>(i), 0); }
+
+  TempDir lib_, pictures_, other_;
+  win::ScriptedDialogs dialogs_;
+  std::unique_ptr<TForm1> form_;
+  std::unique_ptr<TGaugeForm> gauge_;
+  HTREEITEM folderA_ = nullptr, folderB_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(FormFolders, SelectingFoldersShowsAndLeavesThem) {
+  TForm1& f = *form_;
+  // A key in the tree selects the first folder; it is shown once the tree is done with the key.
+  f.TreeView1.Select(f.RootNode);
+  SendMessageW(f.TreeView1.Handle(), WM_KEYDOWN, VK_DOWN, 0);
+  win::Application::ProcessMessages();
+  ASSERT_EQ(f.ShownNode, folderA_);
+  EXPECT_EQ(f.ListBox1.Count(), 4);
+  EXPECT_EQ(f.Folder.Items.size(), 4u);
+  for (const TFileItem& i : f.Folder.Items) EXPECT_TRUE(i.Entry && i.Entry->Thumbnail) << i.Name;
+  EXPECT_FALSE(IsWindowVisible(gauge_->Handle()));
+  EXPECT_TRUE(IsWindowEnabled(f.Handle()));
+  // The folder's own size: "極大", items 294 x 131.
+  EXPECT_EQ(f.ThumbSize, 5);
+  EXPECT_TRUE(f.MenuItemChecked(app::cmd::N15));
+  EXPECT_FALSE(f.MenuItemChecked(app::cmd::N13));
+  EXPECT_EQ(f.ListBox1.ItemWidth(), 294);
+  EXPECT_EQ(f.ListBox1.ItemHeight(), 131);
+  EXPECT_TRUE(f.ActionEnabled(ActionId::DelFolderAction));
+  EXPECT_TRUE(f.ActionEnabled(ActionId::PrintAction));
+  UpdateWindow(f.ListBox1.Handle());  // the items draw
+
+  // Selecting the shown folder again does nothing: nothing is written.
+  f.Folder.Items[0].Entry->Comment = "海辺で";
+  f.TreeView1Click();
+  EXPECT_FALSE(win::FileExists(pictures_.Path() + kCatalogueFileName));
+
+  // The root node: the folder is left, its files written; printing the album stays possible.
+  Click(f.RootNode);
+  EXPECT_EQ(f.ShownNode, f.RootNode);
+  EXPECT_EQ(f.ListBox1.Count(), 0);
+  EXPECT_TRUE(f.Folder.Items.empty());
+  EXPECT_TRUE(win::FileExists(pictures_.Path() + kCatalogueFileName));
+  EXPECT_TRUE(win::FileExists(pictures_.Path() + kCacheFileName));
+  EXPECT_FALSE(f.ActionEnabled(ActionId::DelFolderAction));
+  EXPECT_TRUE(f.ActionEnabled(ActionId::PrintAction));
+
+  // Back again: the comment is there; the other folder has the default size "中".
+  Click(folderA_);
+  const std::string commented = f.Folder.Items[0].Name;
+  EXPECT_EQ(f.Folder.Items[0].Entry->Comment, "海辺で");
+  Click(folderB_);
+  EXPECT_EQ(f.ThumbSize, 3);
+  EXPECT_TRUE(f.MenuItemChecked(app::cmd::N13));
+  EXPECT_EQ(f.ListBox1.Count(), 1);
+
+  // Sorting by name stays in force for the folders shown afterwards.
+  f.ExecuteCommand(app::cmd::SortByName1);
+  EXPECT_TRUE(f.MenuItemChecked(app::cmd::SortByName1));
+  EXPECT_EQ(f.SortKind, 1);
+  Click(folderA_);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"P0.JPG", "P1.JPG", "P2.JPG", "P3.JPG"}));
+  // "無し" keeps the order shown.
+  f.ExecuteCommand(app::cmd::N26);
+  EXPECT_EQ(f.SortKind, 0);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"P0.JPG", "P1.JPG", "P2.JPG", "P3.JPG"}));
+
+  // A size from the menu is the folder's own from now on.
+  f.ExecuteCommand(app::cmd::N12);
+  EXPECT_EQ(f.ThumbSize, 2);
+  EXPECT_EQ(f.TreeView1.RecordOf(folderA_)->SizeIndex, 2);
+  EXPECT_EQ(f.ListBox1.ItemWidth(), 48 + 150);
+  EXPECT_TRUE(f.MenuItemChecked(app::cmd::N12));
+
+  // The window closes with the folder shown: its files are written.
+  SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  TCatalogue stored = ParseCatalogue(win::ReadFileBytes(pictures_.Path() + kCatalogueFileName));
+  ASSERT_EQ(stored.size(), 4u);
+  EXPECT_EQ(stored[0].Name, "P0.JPG");
+  for (const auto& [name, entry] : stored) EXPECT_EQ(entry.Comment, name == commented ? "海辺で" : "") << name;
+}
+
+TEST_F(FormFolders, ListCommandsMakeThumbnailsAndFollowTheSelection) {
+  TForm1& f = *form_;
+  Click(folderA_);
+  // Without a selected item only the whole-folder command is on.
+  f.PopupMenu2Popup();
+  EXPECT_FALSE(f.MenuItemEnabled(app::cmd::N6));
+  EXPECT_FALSE(f.MenuItemEnabled(app::cmd::View1));
+  EXPECT_TRUE(f.MenuItemEnabled(app::cmd::N8));
+  SelectItem(1);
+  f.PopupMenu2Popup();
+  EXPECT_TRUE(f.MenuItemEnabled(app::cmd::N6));
+  EXPECT_TRUE(f.MenuItemEnabled(app::cmd::N21));
+
+  // One thumbnail made again: the comment and date stay.
+  TPictureEntry& e = *f.Folder.Items[1].Entry;
+  e.Comment = "note";
+  e.Date = 46000;
+  TThumbnailPtr old = e.Thumbnail;
+  f.ExecuteCommand(app::cmd::N6);
+  EXPECT_NE(f.Folder.Items[1].Entry->Thumbnail, old);
+  EXPECT_EQ(f.Folder.Items[1].Entry->Comment, "note");
+  EXPECT_EQ(f.Folder.Items[1].Entry->Date, 46000);
+
+  // The missing ones: made while the window waits, which is enabled again afterwards.
+  f.Folder.Items[2].Entry->Thumbnail = nullptr;
+  f.Folder.Items[3].Entry.reset();
+  f.ExecuteCommand(app::cmd::N8);
+  EXPECT_TRUE(f.Folder.Items[2].Entry->Thumbnail);
+  EXPECT_TRUE(f.Folder.Items[3].Entry && f.Folder.Items[3].Entry->Thumbnail);
+  EXPECT_TRUE(IsWindowEnabled(f.Handle()));
+  EXPECT_FALSE(IsWindowVisible(gauge_->Handle()));
+
+  // On the root node the folder commands are off.
+  Click(f.RootNode);
+  f.PopupMenu2Popup();
+  EXPECT_FALSE(f.MenuItemEnabled(app::cmd::N8));
+}
+
+TEST_F(FormFolders, AFolderThatCannotBeLeftStaysShownAndSelected) {
+  TForm1& f = *form_;
+  Click(folderA_);
+  Click(folderB_);  // A's files now exist
+  Click(folderA_);
+  f.Folder.Items[0].Entry->Comment = "typed";
+  // Another program holds the catalogue open: it cannot be replaced.
+  HANDLE lock = CreateFileW(win::Wide(pictures_.Path() + kCatalogueFileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  f.TreeView1.Select(folderB_);
+  EXPECT_THROW(f.TreeView1Click(), EFCreateError);
+  EXPECT_EQ(f.ShownNode, folderA_);
+  EXPECT_EQ(f.TreeView1.Selected(), folderA_);
+  EXPECT_EQ(f.ListBox1.Count(), 4);
+  EXPECT_EQ(f.Folder.Items[0].Entry->Comment, "typed");
+  CloseHandle(lock);
+  // Once it can be written, the folder is left with the comment stored.
+  Click(folderB_);
+  EXPECT_EQ(f.ShownNode, folderB_);
+  EXPECT_EQ(ParseCatalogue(win::ReadFileBytes(pictures_.Path() + kCatalogueFileName))[0].Entry.Comment, "typed");
+}
