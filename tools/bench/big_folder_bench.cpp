@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "catalogue/cache_file.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/gauge_form.h"
@@ -31,13 +32,6 @@
 #include "win/window.h"
 
 namespace {
-
-double Now() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 double MiB(SIZE_T bytes) { return static_cast<double>(bytes) / (1024.0 * 1024.0); }
 PROCESS_MEMORY_COUNTERS Memory() {

@@ -14,24 +14,13 @@
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>
 
+#include "bench_clock.h"
 #include "imaging/graphics.h"
 #include "win/error.h"
 #include "win/file_io.h"
 #include "win/text.h"
 
 namespace {
-
-double Now() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // The plain decode: read the file, decode it with the defaults into one RGB buffer. The
 // library's own error handling (a message and exit) is enough for a known-good picture.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/file_sort.h"
 #include "catalogue/shown_folder.h"
@@ -19,13 +20,6 @@
 #include "win/text.h"
 
 namespace {
-
-double Now() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
 
 // Names as cameras and people give them, in a scrambled order.
 std::vector<std::string> Names(int n) {

@@ -17,6 +17,7 @@
 
 #include <jpeglib.h>
 
+#include "bench_clock.h"
 #include "catalogue/folder_scan.h"
 #include "catalogue/gauge_form.h"
 #include "catalogue/shown_folder.h"
@@ -30,18 +31,6 @@
 #include "win/text.h"
 
 namespace {
-
-double Now() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 // libjpeg's own 1/8 scaled decode of a file's bytes: the least a thumbnail of it can cost.
 void DecodeEighth(const std::vector<std::uint8_t>& bytes) {
