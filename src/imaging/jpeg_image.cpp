@@ -65,7 +65,10 @@ struct Decoder {
 
 // Each stage below is a plain function with its own jump target: nothing with a destructor
 // lives in its frame, and it returns false when the library reported an error.
-__attribute__((noinline)) bool StartDecode(Decoder* d, const std::uint8_t* data, std::size_t size) {
+// With a minimum size, the picture is decoded at the smallest of the library's scales M/8 whose
+// result still has that size (the scaled inverse DCT leaves out most of the work).
+__attribute__((noinline)) bool StartDecode(Decoder* d, const std::uint8_t* data, std::size_t size, int minWidth = 0,
+                                           int minHeight = 0) {
   InitErrors(d->err);
   d->cinfo.err = &d->err.pub;
   if (__builtin_setjmp(d->err.jump)) return false;
@@ -78,6 +81,15 @@ __attribute__((noinline)) bool StartDecode(Decoder* d, const std::uint8_t* data,
   // and are converted row by row.
   const bool cmyk = d->cinfo.jpeg_color_space == JCS_CMYK || d->cinfo.jpeg_color_space == JCS_YCCK;
   d->cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+  if (minWidth > 0 || minHeight > 0) {
+    const std::uint64_t w = d->cinfo.image_width, h = d->cinfo.image_height;
+    unsigned m = 1;
+    while (m < 8 && ((w * m + 7) / 8 < static_cast<std::uint64_t>(minWidth) ||
+                     (h * m + 7) / 8 < static_cast<std::uint64_t>(minHeight)))
+      ++m;
+    d->cinfo.scale_num = m;
+    d->cinfo.scale_denom = 8;
+  }
   jpeg_calc_output_dimensions(&d->cinfo);
   return true;
 }
@@ -155,10 +167,20 @@ __attribute__((noinline)) bool Encode(Encoder* e, const PixelBuffer* pixels, int
 
 }  // namespace
 
-PixelBuffer DecodeJpeg(const std::uint8_t* data, std::size_t size) {
+PixelBuffer DecodeJpeg(const std::uint8_t* data, std::size_t size) { return DecodeJpegScaled(data, size, 0, 0); }
+
+JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size) {
   if (size == 0) throw EInvalidGraphic("JPEG イメージが空です");
   Decoder d;
   if (!StartDecode(&d, data, size)) Fail("JPEG エラー", d.err.message);
+  // A JPEG's sides are 16-bit numbers.
+  return {static_cast<int>(d.cinfo.image_width), static_cast<int>(d.cinfo.image_height)};
+}
+
+PixelBuffer DecodeJpegScaled(const std::uint8_t* data, std::size_t size, int minWidth, int minHeight) {
+  if (size == 0) throw EInvalidGraphic("JPEG イメージが空です");
+  Decoder d;
+  if (!StartDecode(&d, data, size, minWidth, minHeight)) Fail("JPEG エラー", d.err.message);
   const std::int64_t w = d.cinfo.output_width, h = d.cinfo.output_height;
   const int components = d.cinfo.out_color_space == JCS_CMYK ? 4 : 3;
   if (d.cinfo.output_components != components || w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide ||

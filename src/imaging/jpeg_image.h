@@ -20,4 +20,13 @@ class TJPEGImage : public TGraphic {
 };
 
 PixelBuffer DecodeJpeg(const std::uint8_t* data, std::size_t size);
+// The picture's size from its header, without decoding it.
+struct JpegSize {
+  int Width = 0, Height = 0;
+};
+JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size);
+// Decodes at the smallest of libjpeg's scales 1/8 to 8/8 whose result is at least
+// minWidth x minHeight, full size when no smaller one is: a picture drawn far smaller than it
+// is costs a fraction of a full decode.
+PixelBuffer DecodeJpegScaled(const std::uint8_t* data, std::size_t size, int minWidth, int minHeight);
 std::vector<std::uint8_t> EncodeJpeg(const PixelBuffer& pixels, int quality);
