@@ -54,6 +54,8 @@ void Dialogs::LastResortMessage(HWND owner, const wchar_t* text) noexcept {
   MessageBoxW(owner, text, L"Quiran", MB_OK | MB_ICONSTOP);
 }
 
+bool Dialogs::PrinterSetup(PRINTDLGW& pd) { return PrintDlgW(&pd) != FALSE; }
+
 Dialogs& CurrentDialogs() { return *currentDialogs; }
 void SetDialogs(Dialogs* dialogs) { currentDialogs = dialogs ? dialogs : &realDialogs; }
 

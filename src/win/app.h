@@ -11,7 +11,7 @@
 
 namespace win {
 
-// Message boxes, the colour chooser and the folder browser. The real ones are the default;
+// Message boxes, the colour chooser, the folder browser and the printer setup. The real ones are the default;
 // a test installs its own answers with SetDialogs.
 class Dialogs {
  public:
@@ -25,6 +25,9 @@ class Dialogs {
   // A fixed text shown when a failure's own message cannot be (memory ran out while it was
   // being reported): needs no allocation and raises nothing.
   virtual void LastResortMessage(HWND owner, const wchar_t* text) noexcept;
+  // The platform's printer setup dialog (pd is set up for PrintDlgW with PD_PRINTSETUP); true
+  // when confirmed, the chosen device mode and names then being in pd.
+  virtual bool PrinterSetup(PRINTDLGW& pd);
 };
 
 Dialogs& CurrentDialogs();

@@ -1,5 +1,5 @@
 // Scripted answers for the platform's modal dialogs, for tests: while one of these exists
-// it stands in for the real message boxes, colour chooser and folder browser.
+// it stands in for the real message boxes, colour chooser, folder browser and printer setup.
 #pragma once
 #include <deque>
 #include <functional>
@@ -48,9 +48,21 @@ class ScriptedDialogs : public Dialogs {
   std::function<void(const Message&)> onMessage;  // runs while a message box is up
   std::vector<std::uint32_t> colorAsked;
   std::deque<std::optional<std::uint32_t>> colors;
+  bool PrinterSetup(PRINTDLGW& pd) override {
+    ++printerSetupsShown;
+    if (printerSetups.empty()) return false;
+    auto answer = printerSetups.front();
+    printerSetups.pop_front();
+    return answer(pd);
+  }
+
   std::vector<std::string> browseTitles;
   std::deque<std::optional<std::string>> folders;
   int lastResortMessages = 0;
+  // Printer setup answers in order: each may change pd and says whether the user confirmed;
+  // cancelled when none is left.
+  std::deque<std::function<bool(PRINTDLGW&)>> printerSetups;
+  int printerSetupsShown = 0;
 };
 
 // Answers the next real platform dialog (class "#32770") that appears while this object
