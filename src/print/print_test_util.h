@@ -86,19 +86,22 @@ inline std::uint64_t FileSize(const std::string& path) {
   return (static_cast<std::uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
 }
 
-// Waits for the title's document to arrive whole (CUPS and Ghostscript take a few seconds);
-// empty when it does not come within the time.
-inline std::string WaitForPdf(const std::string& title, DWORD timeoutMs = 90000) {
+// Waits for the title's document to arrive whole (CUPS and Ghostscript take a few seconds),
+// leaving out the documents listed in before; empty when none comes within the time.
+inline std::string WaitForPdf(const std::string& title, DWORD timeoutMs = 90000,
+                              const std::vector<std::string>& before = {}) {
   const DWORD start = GetTickCount();
+  std::string file;
   std::uint64_t lastSize = 0;
   int steady = 0;
   while (GetTickCount() - start < timeoutMs) {
-    std::vector<std::string> files = PdfFiles(title);
-    if (!files.empty()) {
-      const std::uint64_t size = FileSize(files.back());
+    for (const std::string& f : PdfFiles(title))
+      if (std::find(before.begin(), before.end(), f) == before.end()) file = f;
+    if (!file.empty()) {
+      const std::uint64_t size = FileSize(file);
       steady = size > 0 && size == lastSize ? steady + 1 : 0;
       lastSize = size;
-      if (steady >= 3) return files.back();
+      if (steady >= 3) return file;
     }
     Sleep(200);
   }
