@@ -116,11 +116,13 @@ LRESULT CheckListBox::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       LRESULT hit = SendMessageW(hwnd_, LB_ITEMFROMPOINT, 0, lp);
       LRESULT r = Control::HandleMessage(msg, wp, lp);
       if (HIWORD(hit) == 0 && x < kBoxWidth) Toggle(LOWORD(hit));
+      if (OnClick) OnClick();
       return r;
     }
     case WM_KEYDOWN:
       if (wp == VK_SPACE) {
         Toggle(static_cast<int>(SendMessageW(hwnd_, LB_GETCURSEL, 0, 0)));
+        if (OnClick) OnClick();
         return 0;
       }
       break;

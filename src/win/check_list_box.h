@@ -3,6 +3,7 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ class CheckListBox : public Control {
   int TextWidth(const std::string& text) const;
   int HorizontalExtent() const;
   void SetHorizontalExtent(int pixels);
+
+  // Fired after every click on the list and after the space bar ticked or unticked a line.
+  std::function<void()> OnClick;
 
   // Where a line's text starts, after its box.
   static constexpr int kBoxWidth = 14;
