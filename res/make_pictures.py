@@ -1,6 +1,6 @@
 #!/usr/bin/python3
-"""Draws Quiran's pictures: the tool-bar action images, the folder-tree images, the shelf's
-wood-grain tile and the program icon. Run with Debian's python3-pil:
+"""Draws Quiran's pictures: the tool-bar action images, the folder-tree images, the print
+dialog's button glyphs and sample picture, the shelf's wood-grain tile and the program icon. Run with Debian's python3-pil:
 
     /usr/bin/python3 res/make_pictures.py
 
@@ -295,6 +295,74 @@ def shelf_tile(size=124):
     return img
 
 
+# ---- the print dialog ------------------------------------------------------------------------
+
+def printer(p, paper=WHITE):
+    """A desk printer 14 x 9 units seen from the front, a sheet coming out below."""
+    p.rect(4, 1, 12, 6, paper)  # paper going in
+    p.rect(1, 5, 15, 12, GREY_LIGHT)
+    p.line([(2.5, 9.5), (13.5, 9.5)], GREY_DARK)
+    p.rect(12, 6, 14, 8, GREEN_LIGHT, outline=None)  # the lamp
+    p.rect(3, 10, 13, 15, WHITE)  # the printed sheet
+    p.line([(5, 12.5), (11, 12.5)], BLUE_LIGHT)
+
+
+def glyph_printer_setup():
+    p = Pic(16)
+    printer(p)
+    # A gear over the printer's corner.
+    cx, cy = 11.5, 11.5
+    teeth = [(cx + 4.2 * math.cos(a * math.pi / 4), cy + 4.2 * math.sin(a * math.pi / 4)) for a in range(8)]
+    for x, y in teeth:
+        p.line([(cx, cy), (x, y)], GREY_DARK, 1.6)
+    p.ellipse(8.5, 8.5, 15.5, 15.5, GREY, GREY_DARK)
+    p.ellipse(10.5, 10.5, 13.5, 13.5, WHITE, outline=None)
+    return p
+
+
+def glyph_print():
+    p = Pic(16)
+    printer(p)
+    return p
+
+
+def glyph_close():
+    """An open door with an arrow leaving through it."""
+    p = Pic(16)
+    p.rect(3, 1, 11, 15, BROWN_LIGHT, BROWN_DARK)
+    p.rect(4, 2, 10, 14, BROWN, outline=None)
+    p.rect(8, 7, 10, 9, YELLOW, outline=None)  # the handle
+    p.poly([(9, 7), (12, 7), (12, 4), (15, 8), (12, 12), (12, 9), (9, 9)], GREEN, GREEN_DARK)
+    return p
+
+
+def print_sample(w=64, h=51, scale=4):
+    """The picture shown in the print styles' picture boxes: mountains by a lake under the sun,
+    stored with 256 colours."""
+    img = Image.new("RGB", (w * scale, h * scale))
+    d = ImageDraw.Draw(img)
+    s = scale
+    for y in range(h * s):  # the sky, deeper at the top
+        f = y / (h * s * 0.55)
+        d.line([(0, y), (w * s, y)], fill=tuple(round(a + (b - a) * min(f, 1)) for a, b in
+                                               zip((60, 120, 210), (170, 210, 245))))
+    d.ellipse([44 * s, 4 * s, 54 * s, 14 * s], fill=(252, 230, 110))
+    grey, snow = (96, 102, 128), (245, 245, 250)
+    d.polygon([(0, 30 * s), (14 * s, 10 * s), (27 * s, 24 * s), (36 * s, 12 * s), (52 * s, 26 * s),
+               (64 * s, 20 * s), (64 * s, 32 * s), (0, 32 * s)], fill=grey)
+    d.polygon([(11 * s, 14 * s), (14 * s, 10 * s), (17 * s, 13 * s)], fill=snow)
+    d.polygon([(33 * s, 15 * s), (36 * s, 12 * s), (39 * s, 15 * s)], fill=snow)
+    d.rectangle([0, 29 * s, w * s, 36 * s], fill=(70, 130, 180))  # the lake
+    d.polygon([(0, 36 * s), (20 * s, 34 * s), (40 * s, 36 * s), (64 * s, 33 * s), (64 * s, h * s), (0, h * s)],
+              fill=(80, 150, 60))
+    for x in (5, 10, 56):  # fir trees
+        d.polygon([(x * s, 26 * s), ((x - 3) * s, 38 * s), ((x + 3) * s, 38 * s)], fill=(30, 90, 40))
+        d.rectangle([(x * s - s // 2, 38 * s), (x * s + s // 2, 41 * s)], fill=(90, 60, 30))
+    d.ellipse([24 * s, 43 * s, 27 * s, 46 * s], fill=(230, 60, 60))
+    d.ellipse([30 * s, 45 * s, 33 * s, 48 * s], fill=(250, 210, 40))
+    return img.resize((w, h), Image.BOX).quantize(256, method=Image.Quantize.MEDIANCUT)
+
+
 # ---- the program icon ------------------------------------------------------------------------
 
 def program_icon(scale):
@@ -318,6 +386,12 @@ def main():
         for i, make in enumerate(makers):
             strip.paste(on_magenta(make().reduced()), (24 * i, 0))
         strip.save(os.path.join(HERE, name))
+    glyphs = [glyph_printer_setup, glyph_print, glyph_close]
+    strip = Image.new("RGB", (16 * len(glyphs), 16), MAGENTA)
+    for i, make in enumerate(glyphs):
+        strip.paste(on_magenta(make().reduced()), (16 * i, 0))
+    strip.save(os.path.join(HERE, "print_glyphs.bmp"))
+    print_sample().save(os.path.join(HERE, "print_sample.bmp"))
     shelf_tile().save(os.path.join(HERE, "shelf.bmp"))
     icons = [program_icon(8).reduced(n) for n in (48, 32, 16)]
     icons[0].save(os.path.join(HERE, "quiran.ico"), sizes=[(48, 48), (32, 32), (16, 16)], append_images=icons[1:],
