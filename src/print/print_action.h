@@ -1,0 +1,11 @@
+// The print command: hands the album's folders to the print dialog, ticks the folder the user
+// selected (or all of them when the album itself is selected) and shows the dialog.
+#pragma once
+#include <string>
+#include <vector>
+
+class TPrintForm;
+
+// folders is the album's own list and must outlive the dialog's showing; selectedFolder is the
+// selected folder node's text, null when the album's root node is selected.
+void ShowPrintDialog(TPrintForm& form, const std::vector<std::string>& folders, const std::string* selectedFolder);
