@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/resource_ids.h"
+#include "print/print_job.h"
 #include "print/print_layout.h"
 #include "print/qz_printer.h"
 #include "win/app.h"
@@ -317,6 +318,21 @@ void TPrintForm::BitBtn1Click() {
   UpdatePaper();
 }
 
+void TPrintForm::PrintBtnClick() {
+  if (!GaugeForm) return;
+  // While the job lets messages through, only the progress dialog takes input: a second click
+  // here would start a job inside the job.
+  struct Disabled {
+    HWND hwnd;
+    explicit Disabled(HWND h) : hwnd(h) { EnableWindow(hwnd, FALSE); }
+    ~Disabled() {
+      EnableWindow(hwnd, TRUE);
+      SetActiveWindow(hwnd);
+    }
+  } disabled(hwnd_);
+  PrintCheckedFolders(*this, *GaugeForm);
+}
+
 void TPrintForm::ShowModal(HWND owner) {
   // A printer that cannot be read leaves the dialog usable: the failure is shown, and the
   // dialog opens with what could be set up.
@@ -347,6 +363,9 @@ LRESULT TPrintForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       switch (LOWORD(wp)) {
         case kBitBtn1Id:
           if (HIWORD(wp) == BN_CLICKED) BitBtn1Click();
+          return 0;
+        case kPrintBtnId:
+          if (HIWORD(wp) == BN_CLICKED) PrintBtnClick();
           return 0;
         case IDCANCEL:
           Close();

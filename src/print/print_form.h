@@ -21,6 +21,8 @@
 #include "win/shape.h"
 #include "win/window.h"
 
+class TGaugeForm;
+
 class TPrintForm : public win::Window {
  public:
   // Builds the hidden dialog and its styles (FormCreate); touches no printer.
@@ -51,6 +53,9 @@ class TPrintForm : public win::Window {
   // Shows the dialog modally over owner (the main window when none) until it is closed;
   // FormShow runs first.
   void ShowModal(HWND owner = nullptr);
+  // The progress dialog the print job shows; made and owned by the program.
+  TGaugeForm* GaugeForm = nullptr;
+
   // Called once the dialog is on the screen, before its loop runs: tests act as a user here.
   std::function<void(TPrintForm&)> OnShown;
   // Closes the dialog shown by ShowModal.
@@ -63,6 +68,8 @@ class TPrintForm : public win::Window {
   void SizeListItemChange();
   void DirCheckListClick();
   void BitBtn1Click();
+  // Runs the print job on the ticked folders.
+  void PrintBtnClick();
   void PaintBox1Paint(win::Canvas& canvas);
 
   // The controls, by their designer names.
