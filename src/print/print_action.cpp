@@ -3,12 +3,12 @@
 #include "print/print_form.h"
 #include "win/text.h"
 
-void ShowPrintDialog(TPrintForm& form, const std::vector<std::string>& folders, const std::string* selectedFolder) {
+void ShowPrintDialog(TPrintForm& form, const TFolderList& folders, const std::string* selectedFolder) {
   form.SetFolders(folders);
   for (std::size_t i = 0; i < folders.size(); ++i) {
     if (!selectedFolder) {
       form.SetFolderChecked(static_cast<int>(i), true);
-    } else if (win::CompareTextJa(folders[i], *selectedFolder) == 0) {
+    } else if (win::CompareTextJa(folders[i].Path, *selectedFolder) == 0) {
       form.SetFolderChecked(static_cast<int>(i), true);
       break;
     }

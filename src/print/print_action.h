@@ -2,10 +2,11 @@
 // selected (or all of them when the album itself is selected) and shows the dialog.
 #pragma once
 #include <string>
-#include <vector>
+
+#include "album/album_file.h"
 
 class TPrintForm;
 
 // folders is the album's own list and must outlive the dialog's showing; selectedFolder is the
 // selected folder node's text, null when the album's root node is selected.
-void ShowPrintDialog(TPrintForm& form, const std::vector<std::string>& folders, const std::string* selectedFolder);
+void ShowPrintDialog(TPrintForm& form, const TFolderList& folders, const std::string* selectedFolder);

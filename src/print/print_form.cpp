@@ -165,9 +165,9 @@ const TKoumokuSize& TPrintForm::Style() const {
   return Styles[static_cast<std::size_t>(i >= 0 && i < static_cast<int>(Styles.size()) ? i : 1)];
 }
 
-void TPrintForm::SetFolders(const std::vector<std::string>& list) {
+void TPrintForm::SetFolders(const TFolderList& list) {
   DirCheckList.Clear();
-  for (const std::string& folder : list) DirCheckList.Add(folder);
+  for (const TFolderEntry& folder : list) DirCheckList.Add(folder.Path);
   Folders = &list;
   DirCheckListClick();
 }
@@ -340,6 +340,8 @@ void TPrintForm::ShowModal(HWND owner) {
   win::RunModal(hwnd_, owner, modalResult_, [this] {
     if (OnShown) OnShown(*this);
   });
+  // The album may be deleted once the dialog is closed: no reference to its list stays.
+  Folders = nullptr;
 }
 
 void TPrintForm::Close() { modalResult_ = IDCANCEL; }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "album/album_file.h"
 #include "controls/label3d.h"
 #include "print/koumoku_size.h"
 #include "print/qz_printer_setup_dialog.h"
@@ -31,8 +32,8 @@ class TPrintForm : public win::Window {
 
   // The five styles, in the style list's order.
   std::vector<TKoumokuSize> Styles;
-  // The album's folder paths last handed over; the album owns them.
-  const std::vector<std::string>* Folders = nullptr;
+  // The album's folders while the dialog is shown; the album owns them.
+  const TFolderList* Folders = nullptr;
   // Preview pixels per printer dot.
   double PreviewScale = 1.0;
   // The printable area in printer dots, and its offset from the paper's corner.
@@ -40,7 +41,7 @@ class TPrintForm : public win::Window {
   POINT PhysicalOffset{0, 0};
 
   // Lists the folders in the check list, all unchecked, and keeps the list.
-  void SetFolders(const std::vector<std::string>& list);
+  void SetFolders(const TFolderList& list);
   void SetFolderChecked(int index, bool checked);
   // The selected style's index and the style itself.
   int StyleIndex() const { return SizeListItem.ItemIndex(); }

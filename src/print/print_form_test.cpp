@@ -69,7 +69,7 @@ TEST_F(PrintFormTest, MadeHiddenWithItsControlsAndStylesAndNoPrinterTouched) {
 }
 
 TEST_F(PrintFormTest, ThePrintButtonFollowsTheChecks) {
-  const std::vector<std::string> folders = {"C:\\写真\\旅行", "D:\\表ソ\\", "E:\\x"};
+  const TFolderList folders = FolderList({"C:\\写真\\旅行", "D:\\表ソ\\", "E:\\x"});
   TPrintForm& f = *form_;
   f.SetFolders(folders);
   EXPECT_EQ(f.Folders, &folders);
@@ -105,7 +105,7 @@ TEST_F(PrintFormTest, ThePrintButtonFollowsTheChecks) {
 }
 
 TEST_F(PrintFormTest, ShowingReadsThePrinterAndLaysOutThePreview) {
-  const std::vector<std::string> folders = {"C:\\a very long folder name that needs the list to scroll sideways"};
+  const TFolderList folders = FolderList({"C:\\a very long folder name that needs the list to scroll sideways"});
   TPrintForm& f = *form_;
   f.SetFolders(folders);
   f.SizeListItem.SetItemIndex(3);
@@ -114,7 +114,7 @@ TEST_F(PrintFormTest, ShowingReadsThePrinterAndLaysOutThePreview) {
   EXPECT_EQ(f.StyleIndex(), 1);
   EXPECT_EQ(f.SizeLabel.Caption(), "SIZE:" + qz_->GetPaperSizeNames()[static_cast<std::size_t>(qz_->GetPaperSizeIndex())]);
   EXPECT_NE(f.SizeLabel.Caption().find("A4"), std::string::npos);
-  EXPECT_EQ(f.DirCheckList.HorizontalExtent(), f.DirCheckList.TextWidth(folders[0]) + 30);
+  EXPECT_EQ(f.DirCheckList.HorizontalExtent(), f.DirCheckList.TextWidth(folders[0].Path) + 30);
 
   // A4 is width-limited: 190 pixels wide from 26, centred down on 171, in the preview panel.
   const SIZE paper = qz_->GetPhysicalSize();
@@ -266,13 +266,14 @@ TEST_F(PrintFormTest, StyleDiagramsAndListItems) {
 }
 
 TEST_F(PrintFormTest, ThePrintCommandTicksTheSelectedFolderOrAll) {
-  const std::vector<std::string> folders = {"C:\\Photos\\Trip", "C:\\Photos\\Home", "C:\\写真"};
+  const TFolderList folders = FolderList({"C:\\Photos\\Trip", "C:\\Photos\\Home", "C:\\写真"});
   TPrintForm& f = *form_;
   std::vector<bool> seen;
   int shown = 0;
   f.OnShown = [&](TPrintForm& form) {
     ++shown;
     EXPECT_TRUE(form.Visible());
+    EXPECT_EQ(form.Folders, &folders);
     seen.clear();
     for (int i = 0; i < form.DirCheckList.Count(); ++i) seen.push_back(form.DirCheckList.Checked(i));
     EXPECT_EQ(form.PrinterNameMemo.Text(), "PDF");
@@ -289,6 +290,7 @@ TEST_F(PrintFormTest, ThePrintCommandTicksTheSelectedFolderOrAll) {
   EXPECT_EQ(seen, (std::vector<bool>{false, false, false}));
   EXPECT_EQ(shown, 3);
   EXPECT_FALSE(f.Visible());
+  EXPECT_EQ(f.Folders, nullptr);  // the album may go once the dialog is closed
 }
 
 TEST_F(PrintFormTest, WithoutAVisiblePrinterTheDialogStillOpensAndSaysWhy) {
@@ -299,7 +301,7 @@ TEST_F(PrintFormTest, WithoutAVisiblePrinterTheDialogStillOpensAndSaysWhy) {
   ASSERT_TRUE(hidden.Ok());
   qz_ = std::make_unique<TQzPrinter>();
   form_ = std::make_unique<TPrintForm>();
-  const std::vector<std::string> folders = {"C:\\Photos"};
+  const TFolderList folders = FolderList({"C:\\Photos"});
   bool shown = false;
   form_->OnShown = [&](TPrintForm& form) {
     shown = true;

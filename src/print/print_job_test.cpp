@@ -77,7 +77,7 @@ class PrintJobTest : public testing::Test {
   }
   // Runs the job with the folders ticked; the failure's message, empty when none.
   std::string Print(const std::vector<std::string>& folders, const std::string& title) {
-    folders_ = folders;
+    folders_ = FolderList(folders);
     form_->SetFolders(folders_);
     for (int i = 0; i < static_cast<int>(folders_.size()); ++i) form_->SetFolderChecked(i, true);
     try {
@@ -89,7 +89,7 @@ class PrintJobTest : public testing::Test {
   }
 
   imgtest::TempDir dir_;
-  std::vector<std::string> folders_;
+  TFolderList folders_;
   TGaugeForm gauge_;
   std::unique_ptr<TQzPrinter> qz_;
   std::unique_ptr<TPrintForm> form_;
@@ -297,7 +297,7 @@ TEST_F(PrintJobTest, ADocumentTheSpoolerRefusesAtItsEndIsReported) {
 TEST_F(PrintJobTest, ThePrintButtonPrintsTheDocumentNamedQuiran) {
   win::ScriptedDialogs dialogs;
   const std::vector<std::string> before = PdfFiles("Quiran");
-  const std::vector<std::string> folders = {Folder("button", 2)};
+  const TFolderList folders = FolderList({Folder("button", 2)});
   watched = &gauge_;
   printDialog = form_->Handle();
   const UINT_PTR timer = SetTimer(nullptr, 0, 1, &WatchTheDialog);

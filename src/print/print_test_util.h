@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "album/album_file.h"
 #include "print/printer.h"
 #include "win/pixel_buffer.h"
 #include "win/text.h"
@@ -20,6 +21,13 @@
 namespace printtest {
 
 inline const wchar_t kPdfPrinter[] = L"PDF";
+
+// An album's folder list with these paths.
+inline TFolderList FolderList(const std::vector<std::string>& paths) {
+  TFolderList list;
+  for (const std::string& p : paths) list.push_back({p, std::make_unique<TFolderRecord>()});
+  return list;
+}
 
 // Makes the PDF printer the program printer's current one; fails the test loudly when Wine
 // does not list it (scripts/setup starts cupsd and adds the queue).

@@ -99,7 +99,8 @@ int wmain(int argc, wchar_t** argv) {
     const double a = Median(cells), b = Median(decodes);
 
     // The whole job as the print button runs it, spooler included.
-    const std::vector<std::string> folders{folder};
+    TFolderList folders;
+    folders.push_back({folder, nullptr});
     form.SetFolders(folders);
     form.SetFolderChecked(0, true);
     double start = Now();
