@@ -12,10 +12,12 @@
 
 namespace {
 
-// A font of the style at its point size on a printer of dpiY dots per inch.
+// A font of the style at its point size on a printer of dpiY dots per inch, counted in the
+// printer's dots so that the canvas draws it at that height as it stands.
 FontDesc OnPrinter(const FontDesc& font, int dpiY) {
   FontDesc f = font;
-  f.Height = -MulDiv(font.Points(), dpiY, 72);
+  f.PixelsPerInch = dpiY;
+  f.SetPoints(font.Points());
   f.Color = 0;
   return f;
 }

@@ -166,6 +166,18 @@ TEST_F(PrintJobTest, TwoFoldersInStyle1EachOnItsOwnPages) {
     // The heading: the folder's path with one backslash at its end, 5 mm under the top.
     EXPECT_GT(page.Ink({L.Heading.X, L.Heading.Y, L.Heading.X + 600, L.Heading.Y + 50}), 40);
     EXPECT_EQ(page.Ink({0, 0, L.Heading.X - 5, L.TopOrigin - 5}), 0);
+    // In 11-point type: its ink is less than the 46 dots of the type's height, and more
+    // than half of it.
+    int first = -1, last = -1;
+    for (int y = 0; y < page.X(L.TopOrigin - 5); ++y)
+      if (InkIn(page.page, 0, y, page.page.Width(), y + 1) > 0) {
+        if (first < 0) first = y;
+        last = y;
+      }
+    ASSERT_GE(first, 0);
+    EXPECT_LE(first, page.X(L.Heading.Y + 10));
+    EXPECT_GT((last - first + 1) * L.DpiY / kRender, 23);
+    EXPECT_LE((last - first + 1) * L.DpiY / kRender, 48);
   }
   for (const Placed& c : placed) {
     SCOPED_TRACE(c.file->Name);
