@@ -8,6 +8,7 @@
 #include "app/resource_ids.h"
 #include "catalogue/gauge_form.h"
 #include "catalogue/list_item_draw.h"
+#include "print/print_action.h"
 #include "win/app.h"
 #include "win/error.h"
 #include "win/sjis.h"
@@ -44,6 +45,7 @@ const CommandHandler kCommandHandlers[] = {
     {app::cmd::DelAlbum, &TForm1::DelAlbumExecute},
     {app::cmd::AddFolderAction, &TForm1::AddFolderActionExecute},
     {app::cmd::DelFolderAction, &TForm1::DelFolderActionExecute},
+    {app::cmd::PrintAction, &TForm1::PrintActionExecute},
     {app::cmd::N5, &TForm1::N5Click},
     {app::cmd::SusiePulagin1, &TForm1::SusiePulagin1Click},
     {app::cmd::SusiePlugin1, &TForm1::SusiePlugin1Click},
@@ -664,6 +666,14 @@ void TForm1::DelFolderActionExecute() {
   // The first folder with the path goes, which need not be the deleted node's own: a node still
   // showing that folder then takes the record left behind, so no node refers to a freed record.
   if (gone && gone->Record.get() != nodeRecord) TreeView1.Repoint(gone->Record.get(), nodeRecord);
+}
+
+void TForm1::PrintActionExecute() {
+  HTREEITEM node = TreeView1.Selected();
+  if (!PrintForm || !CurrentBook || !node) return;
+  // The album's node ticks every folder, a folder's node that folder.
+  const std::string path = TreeView1.Text(node);
+  ShowPrintDialog(*PrintForm, CurrentBook->Data(), node == RootNode ? nullptr : &path, hwnd_);
 }
 
 void TForm1::BookShape1MouseUp(win::GraphicControl& sender, int button, int x, int y) {

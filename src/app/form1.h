@@ -35,6 +35,7 @@
 #include "win/window.h"
 
 class TGaugeForm;
+class TPrintForm;
 
 class TForm1 : public win::Window {
  public:
@@ -73,6 +74,8 @@ class TForm1 : public win::Window {
   TPluginSettings PluginSettings;
   // The progress dialog of long runs, made once at start after this window (null: none yet).
   TGaugeForm* GaugeForm = nullptr;
+  // The print dialog, made once at start after this window (null: none yet).
+  TPrintForm* PrintForm = nullptr;
   // The folder the list shows: list item i is Folder.Items[i].
   TShownFolder Folder;
 
@@ -141,6 +144,7 @@ class TForm1 : public win::Window {
   void DelAlbumExecute();
   void AddFolderActionExecute();
   void DelFolderActionExecute();
+  void PrintActionExecute();
   // Plug-in commands: the information dialog, and the choice of the formats in use.
   void SusiePulagin1Click();
   void SusiePlugin1Click();

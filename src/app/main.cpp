@@ -8,6 +8,8 @@
 #include "app/form1.h"
 #include "catalogue/gauge_form.h"
 #include "imaging/spi_bitmap.h"
+#include "print/print_form.h"
+#include "print/qz_printer.h"
 #include "win/app.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
@@ -22,6 +24,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     ~PictureFormatsAtExit() { DonePictureFormats(); }
   } picturesAtExit;
   try {
+    // The printer information lives from start to exit.
+    TQzPrinter qzPrinter;
     TForm1 form1;
     win::Application::SetMainWindow(form1.Handle());
 
@@ -34,6 +38,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     form1.SusieOptForm = &susieOptForm;
     TGaugeForm gaugeForm;
     form1.GaugeForm = &gaugeForm;
+    TPrintForm printForm;
+    printForm.GaugeForm = &gaugeForm;
+    form1.PrintForm = &printForm;
 
     ShowWindow(form1.Handle(), show);
     UpdateWindow(form1.Handle());

@@ -3,7 +3,8 @@
 #include "print/print_form.h"
 #include "win/text.h"
 
-void ShowPrintDialog(TPrintForm& form, const TFolderList& folders, const std::string* selectedFolder) {
+void ShowPrintDialog(TPrintForm& form, const TFolderList& folders, const std::string* selectedFolder,
+                     HWND owner) {
   form.SetFolders(folders);
   for (std::size_t i = 0; i < folders.size(); ++i) {
     if (!selectedFolder) {
@@ -13,5 +14,5 @@ void ShowPrintDialog(TPrintForm& form, const TFolderList& folders, const std::st
       break;
     }
   }
-  form.ShowModal();
+  form.ShowModal(owner);
 }
