@@ -66,7 +66,7 @@ void TPrintForm::FormCreate() {
   fontDesc_.Height = -12;
   font_ = win::CreateFontFrom(fontDesc_);
 
-  SizeListItem.Create(hwnd_, kSizeListItemId, 8, 21, 169, kItemHeight);
+  SizeListItem.Create(hwnd_, kSizeListItemId, 8, 21, 169, kItemHeight, font_);
   SizeListItem.OnDrawItem = [this](const DRAWITEMSTRUCT& dis) { SizeListItemDrawItem(dis); };
   SizeListItem.OnChange = [this] { SizeListItemChange(); };
   DirCheckList.Create(hwnd_, kDirCheckListId, 8, 104, 169, 89, font_);
@@ -80,7 +80,7 @@ void TPrintForm::FormCreate() {
                          "印刷開始");
   BitBtn3.CreateControl(L"BUTTON", hwnd_, IDCANCEL, WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, 48, 304, 129, 25,
                         "閉じる");
-  for (HWND c : {SizeListItem.Handle(), PrinterNameMemo.Handle(), BitBtn1.Handle(),
+  for (HWND c : {PrinterNameMemo.Handle(), BitBtn1.Handle(),
                  PrintBtn.Handle(), BitBtn3.Handle()})
     SendMessageW(c, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
   SetButtonGlyph(BitBtn1, 0);

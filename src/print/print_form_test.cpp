@@ -50,6 +50,11 @@ TEST_F(PrintFormTest, MadeHiddenWithItsControlsAndStylesAndNoPrinterTouched) {
   ASSERT_EQ(f.Styles.size(), 5u);
   EXPECT_EQ(f.SizeListItem.Count(), 5);
   EXPECT_EQ(f.SizeListItem.ItemHeight(), 57);
+  // The closed list shows the selected style as tall as in the list.
+  EXPECT_GE(SendMessageW(f.SizeListItem.Handle(), CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0), 57);
+  RECT field{};
+  GetWindowRect(f.SizeListItem.Handle(), &field);
+  EXPECT_GE(field.bottom - field.top, 57);
   EXPECT_EQ(f.Label3D1.Caption(), "スタイル");
   EXPECT_EQ(f.Label3D2.Caption(), "印刷対象フォルダー");
   EXPECT_EQ(f.Label3D5.Caption(), "使用プリンター");

@@ -4,11 +4,13 @@
 
 namespace win {
 
-void OwnerDrawComboBox::Create(HWND parent, int id, int x, int y, int width, int itemHeight) {
+void OwnerDrawComboBox::Create(HWND parent, int id, int x, int y, int width, int itemHeight, HFONT font) {
   // The height given at creation includes the list that drops down: room for a few items.
   CreateControl(L"COMBOBOX", parent, id,
                 WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS, 0, x, y,
                 width, itemHeight * 6);
+  // A new font makes the control measure its selection field again: the font first.
+  if (font) SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   // WM_MEASUREITEM came before this object was linked: the heights are set now.
   SendMessageW(hwnd_, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), itemHeight);
   SendMessageW(hwnd_, CB_SETITEMHEIGHT, 0, itemHeight);

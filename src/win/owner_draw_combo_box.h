@@ -12,7 +12,8 @@ namespace win {
 
 class OwnerDrawComboBox : public Control {
  public:
-  void Create(HWND parent, int id, int x, int y, int width, int itemHeight);
+  // The selection field and the items are itemHeight pixels high; font is the text's font.
+  void Create(HWND parent, int id, int x, int y, int width, int itemHeight, HFONT font = nullptr);
   void AddItem(const std::string& text);
   int Count() const;
   int ItemIndex() const;
