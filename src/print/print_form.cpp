@@ -28,13 +28,7 @@ PixelBuffer LoadBitmapPixels(int resource) {
   BITMAP info{};
   GetObjectW(bitmap, sizeof info, &info);
   PixelBuffer pixels(info.bmWidth, info.bmHeight);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = info.bmWidth;
-  bi.bmiHeader.biHeight = -info.bmHeight;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  bi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bi = win::Dib24Info(info.bmWidth, info.bmHeight);
   HDC screen = GetDC(nullptr);
   GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.Data(), &bi, DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);
@@ -146,13 +140,7 @@ void TPrintForm::SetButtonGlyph(win::Control& button, int index) {
       const std::uint32_t c = strip.Pixel(index * size + x, y);
       glyph.SetPixel(x, y, c == 0xFF00FF ? face : c);
     }
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = size;
-  bi.bmiHeader.biHeight = -size;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  bi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bi = win::Dib24Info(size, size);
   HDC screen = GetDC(nullptr);
   glyphs_[index].Reset(CreateDIBitmap(screen, &bi.bmiHeader, CBM_INIT, glyph.Data(), &bi, DIB_RGB_COLORS));
   ReleaseDC(nullptr, screen);

@@ -34,12 +34,7 @@ void PrintCheckedFolders(TPrintForm& form, TGaugeForm& gauge, const std::string&
   TFileItems files;
   const TKoumokuSize& style = form.Style();
   TQzPrinter& printer = QzPrinter();
-  HDC dc = printer.Handle();
-  const print::Rect cell = GetCellRect(style);
-  const print::JobLayout L =
-      print::LayoutJob(style.PictureRect, cell.Right, cell.Bottom, GetDeviceCaps(dc, LOGPIXELSX),
-                       GetDeviceCaps(dc, LOGPIXELSY), GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES),
-                       GetDeviceCaps(dc, HORZSIZE), GetDeviceCaps(dc, VERTSIZE));
+  const print::JobLayout L = LayoutOnPrinter(style, printer.Handle());
   if (L.Empty()) throw Exception("この用紙にはこのスタイルのセルが入りません。");
 
   printer.BeginDoc(title);
@@ -98,6 +93,13 @@ void PrintCheckedFolders(TPrintForm& form, TGaugeForm& gauge, const std::string&
     return;
   }
   printer.EndDoc();
+}
+
+print::JobLayout LayoutOnPrinter(const TKoumokuSize& style, HDC dc) {
+  const print::Rect cell = GetCellRect(style);
+  return print::LayoutJob(style.PictureRect, cell.Right, cell.Bottom, GetDeviceCaps(dc, LOGPIXELSX),
+                          GetDeviceCaps(dc, LOGPIXELSY), GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES),
+                          GetDeviceCaps(dc, HORZSIZE), GetDeviceCaps(dc, VERTSIZE));
 }
 
 void PrintCell(win::Canvas& canvas, const TKoumokuSize& style, const print::JobLayout& L, print::Point cell,

@@ -18,6 +18,9 @@ class TGaugeForm;
 // abandoned). A picture that cannot be loaded keeps its name and an empty box in its cell.
 void PrintCheckedFolders(TPrintForm& form, TGaugeForm& gauge, const std::string& title = "Quiran");
 
+// The job's layout of a style on the printer whose device context is dc.
+print::JobLayout LayoutOnPrinter(const TKoumokuSize& style, HDC dc);
+
 // One cell on the printer: the picture at path fitted into the style's box, its name and its
 // size line, the cell's corner at cell (in dots). A picture that cannot be loaded leaves its
 // name and the outline of an empty box.

@@ -67,14 +67,7 @@ class PrintJobTest : public testing::Test {
     return path;
   }
   // The layout the job uses on the current printer for the selected style.
-  print::JobLayout Layout() {
-    const TKoumokuSize& s = form_->Style();
-    const print::Rect cell = GetCellRect(s);
-    HDC dc = qz_->Handle();
-    return print::LayoutJob(s.PictureRect, cell.Right, cell.Bottom, GetDeviceCaps(dc, LOGPIXELSX),
-                            GetDeviceCaps(dc, LOGPIXELSY), GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES),
-                            GetDeviceCaps(dc, HORZSIZE), GetDeviceCaps(dc, VERTSIZE));
-  }
+  print::JobLayout Layout() { return LayoutOnPrinter(form_->Style(), qz_->Handle()); }
   // Runs the job with the folders ticked; the failure's message, empty when none.
   std::string Print(const std::vector<std::string>& folders, const std::string& title) {
     folders_ = FolderList(folders);

@@ -23,6 +23,17 @@ Font CreateFontFrom(const FontDesc& desc, int pixelsPerInch) {
   return f;
 }
 
+BITMAPINFO Dib24Info(int width, int height) {
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = -height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 24;
+  bi.bmiHeader.biCompression = BI_RGB;
+  return bi;
+}
+
 std::uint32_t SysColor(int index) { return GetSysColor(index); }
 
 Canvas::Canvas(HDC dc)
@@ -98,13 +109,7 @@ SIZE Canvas::TextExtent(std::string_view text, const FontDesc& font) {
 
 void Canvas::DrawPixels(const PixelBuffer& pixels, int x, int y, int w, int h, int stretchMode) {
   if (pixels.Empty()) return;
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = pixels.Width();
-  bi.bmiHeader.biHeight = -pixels.Height();  // rows are stored top row first
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  bi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bi = Dib24Info(pixels.Width(), pixels.Height());
   int old = SetStretchBltMode(dc_, stretchMode);
   StretchDIBits(dc_, x, y, w, h, 0, 0, pixels.Width(), pixels.Height(), pixels.Data(), &bi, DIB_RGB_COLORS,
                 SRCCOPY);
@@ -116,13 +121,7 @@ MemoryDc::MemoryDc() : dc_(CreateCompatibleDC(nullptr)) {
 }
 
 MemoryBitmap::MemoryBitmap(int width, int height) : width_(width), height_(height) {
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = width;
-  bi.bmiHeader.biHeight = -height;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  bi.bmiHeader.biCompression = BI_RGB;
+  BITMAPINFO bi = Dib24Info(width, height);
   void* bits = nullptr;
   bitmap_.Reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap_ || !bits) throw Exception("ビットマップを作成できません");

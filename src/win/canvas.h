@@ -18,6 +18,10 @@ namespace win {
 // of the given resolution (0: the height as it stands).
 Font CreateFontFrom(const FontDesc& desc, int pixelsPerInch = 0);
 
+// The header of a 24-bit device-independent bitmap stored top row first, as PixelBuffer and
+// MemoryBitmap hold their rows.
+BITMAPINFO Dib24Info(int width, int height);
+
 // Colour of a system colour index (COLOR_BTNFACE ...) as 0x00BBGGRR.
 std::uint32_t SysColor(int index);
 

@@ -70,12 +70,7 @@ int wmain(int argc, wchar_t** argv) {
     const int count = ScanFolder(folder, files);
     if (count == 0) throw Exception("no pictures in " + folder);
 
-    HDC dc = qz.Handle();
-    const print::Rect cell = GetCellRect(style);
-    const print::JobLayout L =
-        print::LayoutJob(style.PictureRect, cell.Right, cell.Bottom, GetDeviceCaps(dc, LOGPIXELSX),
-                         GetDeviceCaps(dc, LOGPIXELSY), GetDeviceCaps(dc, HORZRES), GetDeviceCaps(dc, VERTRES),
-                         GetDeviceCaps(dc, HORZSIZE), GetDeviceCaps(dc, VERTSIZE));
+    const print::JobLayout L = LayoutOnPrinter(style, qz.Handle());
     // Both sides once, untimed: the file cache and the decoder's tables are warm for both.
     LoadPictureFile(folder + files[0].DiskName);
     std::vector<double> cells, decodes;
