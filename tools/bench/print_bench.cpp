@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "catalogue/folder_scan.h"
 #include "catalogue/gauge_form.h"
 #include "imaging/graphics.h"
@@ -26,18 +27,6 @@
 #include "win/text.h"
 
 namespace {
-
-double Now() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 void UsePdfPrinter() {
   const auto& names = Printer().Printers();
