@@ -18,19 +18,12 @@
 #include "win/sjis.h"
 #include "win/text.h"
 
+#include "bench_clock.h"
+
 namespace {
 
-double Now() {
-  LARGE_INTEGER f, t;
-  QueryPerformanceFrequency(&f);
-  QueryPerformanceCounter(&t);
-  return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
+// Milliseconds from the benchmarks' clock.
+double NowMs() { return Now() * 1000.0; }
 
 // A photo-like P6 picture: smooth colour with fine noise.
 std::vector<std::uint8_t> Picture(int w, int h) {
@@ -61,9 +54,9 @@ std::unique_ptr<TSPI> Open(const std::string& plugin, TSPIPlacement where) {
 double Load(TSPI& spi, const std::string& file, int w, int h) {
   TSPIBitmap bitmap;
   bitmap.SPI = static_cast<TInSPI*>(&spi);
-  const double start = Now();
+  const double start = NowMs();
   bitmap.LoadFromFile(file);
-  const double took = Now() - start;
+  const double took = NowMs() - start;
   if (bitmap.Width() != w || bitmap.Height() != h) throw Exception("画像の大きさが違います");
   return took;
 }
@@ -112,9 +105,9 @@ int wmain(int argc, wchar_t** argv) {
 
     // The first start: a helper started, the plug-in loaded and asked for its formats, the
     // first picture read by a helper that has just started.
-    double start = Now();
+    double start = NowMs();
     std::unique_ptr<TSPI> helper = Open(own, TSPIPlacement::Helper);
-    const double opened = Now() - start;
+    const double opened = NowMs() - start;
     const double first = Load(*helper, file, w, h);
     std::printf("helper's first start: %.1f ms to its first answer; plug-in loaded and its formats read after %.1f ms; "
                 "first picture %.1f ms\n",
@@ -125,10 +118,10 @@ int wmain(int argc, wchar_t** argv) {
 #ifdef _WIN64
     // 32-bit plug-ins have no inside way here: the 32-bit helper's figures stand beside the
     // 64-bit plug-in's inside the program.
-    start = Now();
+    start = NowMs();
     std::unique_ptr<TSPI> helper32 = Open(here + "i686\\testplugins\\ppm.spi", TSPIPlacement::Helper);
     std::printf("32-bit helper's first start: %.1f ms to its first answer, plug-in loaded after %.1f ms\n",
-                TSPIHost::Of(TSPIHost::k32Bit).LastStartMs(), Now() - start);
+                TSPIHost::Of(TSPIHost::k32Bit).LastStartMs(), NowMs() - start);
     Compare("32-bit plug-in in the 32-bit helper, against the 64-bit one inside:", *helper32, *inside, file, w, h, runs);
 #endif
     DeleteFileW(win::Wide(file).c_str());
