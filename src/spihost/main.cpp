@@ -235,7 +235,6 @@ void Helper::Serve(const Message& r) {
       progress.LastSign = GetTickCount();
       a.Type = Msg::PictureAnswer;
       a.Value = m.GetPicture(DataAt(r.Offset, r.Length), &Progress, 0, progress.Listened, picture_);
-      CheckHeaps();
       // Output larger than a picture can be is as good as none.
       if (picture_ && (picture_->InfoSize() > spihost::kMaxInfoBlock || picture_->BitsSize() > spihost::kMaxBitsBlock))
         picture_.reset();
@@ -246,6 +245,10 @@ void Helper::Serve(const Message& r) {
       } else {
         picture_.reset();
       }
+      // With a picture handed over, the heaps are checked once it is fetched and its blocks are
+      // freed (Quiran always fetches before it asks anything else): checking them while the
+      // picture's large block is still allocated costs more.
+      if (!a.Flag) CheckHeaps();
       break;
     }
     case Msg::Fetch:
