@@ -21,6 +21,8 @@ using imgtest::TempDir;
 
 namespace {
 
+void CALLBACK CloseMenu(HWND, UINT, UINT_PTR, DWORD) { EndMenu(); }
+
 class FormFolders : public testing::Test {
  protected:
   void SetUp() override {
@@ -177,6 +179,13 @@ TEST_F(FormFolders, ListCommandsMakeThumbnailsAndFollowTheSelection) {
   EXPECT_TRUE(f.Folder.Items[3].Entry && f.Folder.Items[3].Entry->Thumbnail);
   EXPECT_TRUE(IsWindowEnabled(f.Handle()));
   EXPECT_FALSE(IsWindowVisible(gauge_->Handle()));
+
+  // A right click in the list opens its menu, enabled for the list as it is then.
+  f.EnableMenuItem(app::cmd::N8, false);
+  UINT_PTR closer = SetTimer(nullptr, 0, 50, &CloseMenu);
+  SendMessageW(f.ListBox1.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(f.ListBox1.Handle()), MAKELPARAM(20, 20));
+  KillTimer(nullptr, closer);
+  EXPECT_TRUE(f.MenuItemEnabled(app::cmd::N8));
 
   // On the root node the folder commands are off.
   Click(f.RootNode);

@@ -55,6 +55,10 @@ LRESULT Panel::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return SendMessageW(GetParent(hwnd_), msg, wp, lp);
     }
+    case WM_CONTEXTMENU:
+      // Passed on as it came, naming the child that was clicked (Wine's default handling would
+      // name the panel instead).
+      return SendMessageW(GetParent(hwnd_), msg, wp, lp);
   }
   return Window::HandleMessage(msg, wp, lp);
 }
