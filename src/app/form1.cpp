@@ -6,6 +6,7 @@
 
 #include "app/main_layout.h"
 #include "app/resource_ids.h"
+#include "catalogue/comment_form.h"
 #include "catalogue/gauge_form.h"
 #include "catalogue/list_item_draw.h"
 #include "print/print_action.h"
@@ -51,6 +52,7 @@ const CommandHandler kCommandHandlers[] = {
     {app::cmd::SusiePlugin1, &TForm1::SusiePlugin1Click},
     {app::cmd::N6, &TForm1::N6Click},
     {app::cmd::N8, &TForm1::N8Click},
+    {app::cmd::N21, &TForm1::N21Click},
 };
 // Radio items: one handler for each group, told which item was clicked.
 struct GroupHandler {
@@ -759,6 +761,13 @@ void TForm1::N8Click() {
   } enable{hwnd_};
   Folder.MakeMissingThumbnails(*GaugeForm, ColorDepth);
   InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
+}
+
+void TForm1::N21Click() {
+  const LRESULT i = SendMessageW(ListBox1.Handle(), LB_GETCURSEL, 0, 0);
+  if (i < 0 || !CommentForm) return;
+  if (EditFileComment(*CommentForm, Folder, static_cast<std::size_t>(i), ColorDepth, hwnd_))
+    InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
 }
 
 void TForm1::N15Click(int command) {

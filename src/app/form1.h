@@ -34,6 +34,7 @@
 #include "win/tool_bar.h"
 #include "win/window.h"
 
+class TCommentForm;
 class TGaugeForm;
 class TPrintForm;
 
@@ -76,6 +77,8 @@ class TForm1 : public win::Window {
   TGaugeForm* GaugeForm = nullptr;
   // The print dialog, made once at start after this window (null: none yet).
   TPrintForm* PrintForm = nullptr;
+  // The file comment dialog, made once at start after this window (null: none yet).
+  TCommentForm* CommentForm = nullptr;
   // The folder the list shows: list item i is Folder.Items[i].
   TShownFolder Folder;
 
@@ -166,6 +169,8 @@ class TForm1 : public win::Window {
   void PopupMenu2Popup();
   void N6Click();
   void N8Click();
+  // "コメント編集…": the selected item's date and comment.
+  void N21Click();
   // The size items and the sort items (the clicked item's command): the item's tag is the
   // thumbnail size, or the sort kind.
   void N15Click(int command);

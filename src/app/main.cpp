@@ -6,6 +6,7 @@
 
 #include "album/property_form.h"
 #include "app/form1.h"
+#include "catalogue/comment_form.h"
 #include "catalogue/gauge_form.h"
 #include "imaging/spi_bitmap.h"
 #include "print/print_form.h"
@@ -41,6 +42,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     TPrintForm printForm;
     printForm.GaugeForm = &gaugeForm;
     form1.PrintForm = &printForm;
+    TCommentForm commentForm;
+    form1.CommentForm = &commentForm;
 
     ShowWindow(form1.Handle(), show);
     UpdateWindow(form1.Handle());

@@ -62,6 +62,17 @@ TEST(CatalogueFile, TextsOfTheFieldsFullLengthAndLonger) {
   EXPECT_EQ(CatalogueText("ソ"), "ソ");
 }
 
+TEST(CatalogueFile, ACommentIsCutAtItsLastWholeCharacterWithin255Bytes) {
+  // 150 double-byte characters, 300 bytes, whose trail bytes are a backslash and a letter.
+  std::string comment;
+  for (int i = 0; i < 75; ++i) comment += "ソヂ";  // 83 5C, 83 61
+  EXPECT_EQ(CatalogueText(comment), comment.substr(0, 254));
+  // One single-byte character first: the cut then falls between two characters.
+  EXPECT_EQ(CatalogueText("a" + comment), ("a" + comment).substr(0, 255));
+  // A line break is two single-byte characters like any other.
+  EXPECT_EQ(CatalogueText("\r\n" + comment), ("\r\n" + comment).substr(0, 254));
+}
+
 TEST(CatalogueFile, DamagedFilesGiveTheirWholeEntriesOnly) {
   TCatalogue c{Item("A.JPG", "a", 1, 2, 3, 0), Item("B.JPG", "b", 1, 2, 3, 1), Item("C.JPG", "c", 1, 2, 3, 2)};
   std::vector<std::uint8_t> b = SerializeCatalogue(c);

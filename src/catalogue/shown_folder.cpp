@@ -195,6 +195,23 @@ void TShownFolder::RemakeThumbnail(std::size_t i, int colorDepth) {
   thumbnailsMade_ = true;
 }
 
+void TShownFolder::SetNote(std::size_t i, double date, const std::string& comment, int colorDepth) {
+  if (busy_ || i >= Items.size()) throw EAbort();
+  TFileItem& item = Items[i];
+  if (!item.Entry || !item.Entry->Thumbnail) {
+    // An entry is only ever made together with its thumbnail; the old one is replaced only
+    // once the new one is there.
+    try {
+      item.Entry = MakeThumbnail(FolderFilePath(path_, item.DiskName), colorDepth);
+    } catch (const Exception& e) {
+      throw Exception(e.Message() + "\r\n\r\nコメントと日付は変更されていません。");
+    }
+    thumbnailsMade_ = true;
+  }
+  item.Entry->Date = date;
+  item.Entry->Comment = CatalogueText(comment);
+}
+
 void TShownFolder::Sort(TSortKind kind) {
   if (busy_ || kind == skNone || Items.size() < 2) return;
   std::vector<TSortKey> keys(Items.size());

@@ -55,6 +55,11 @@ class TShownFolder {
   // made the item keeps its old entry and the error is raised.
   void RemakeThumbnail(std::size_t i, int colorDepth);
 
+  // N21Click's storing: item i takes the date and the comment, cut at the last whole character
+  // within 255 bytes. An item without thumbnail gets a new entry made from its file first; when
+  // that cannot be made the item stays as it was and the error is raised.
+  void SetNote(std::size_t i, double date, const std::string& comment, int colorDepth);
+
   // SortFiles: reorders the items by the kind.
   void Sort(TSortKind kind);
 
