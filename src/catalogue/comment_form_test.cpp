@@ -50,6 +50,14 @@ void SetLocalWriteTime(const std::string& path, const SYSTEMTIME& local) {
   CloseHandle(h);
 }
 
+// At WM_APP: notes where the keyboard focus is, then cancels the dialog.
+LRESULT CALLBACK NoteFocusThenCancel(HWND h, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR ref) {
+  if (msg != WM_APP) return DefSubclassProc(h, msg, wp, lp);
+  *reinterpret_cast<HWND*>(ref) = GetFocus();
+  PostMessageW(GetDlgItem(h, IDCANCEL), BM_CLICK, 0, 0);
+  return 0;
+}
+
 }  // namespace
 
 TEST(CommentForm, LayoutTextsAndKeyboardOrder) {
@@ -99,13 +107,22 @@ TEST(CommentForm, LayoutTextsAndKeyboardOrder) {
     // The file-date button takes no focus: the memo keeps it.
     ClickAt(f.Handle(), 250, 10);
     EXPECT_EQ(GetFocus(), f.Memo1.Handle());
-    PostMessageW(f.BitBtn2.Handle(), BM_CLICK, 0, 0);
+    // Tab typed in the memo moves on to OK (the dialog loop is running once this returns).
+    PostMessageW(f.Memo1.Handle(), WM_KEYDOWN, VK_TAB, 1);
+    PostMessageW(f.Memo1.Handle(), WM_KEYUP, VK_TAB, 0xC0000001);
+    PostMessageW(f.Handle(), WM_APP, 0, 0);  // comes after the keys
   };
+  // Once the keys are through: where the focus went, then cancel.
+  HWND focusAfterTab = nullptr;
+  SetWindowSubclass(form.Handle(), &NoteFocusThenCancel, 1, reinterpret_cast<DWORD_PTR>(&focusAfterTab));
   win::ScriptedDialogs dialogs;  // the click above finds no file: its message is answered here
   EXPECT_FALSE(form.Execute());
+  RemoveWindowSubclass(form.Handle(), &NoteFocusThenCancel, 1);
   EXPECT_TRUE(shown);
   EXPECT_FALSE(form.Visible());
   EXPECT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(focusAfterTab, form.BitBtn1.Handle());
+  EXPECT_EQ(form.GetComment(), "");
 
   // OK, by its button or by the close box, Enter and Esc.
   form.OnShown = [](TCommentForm& f) { PostMessageW(f.BitBtn1.Handle(), BM_CLICK, 0, 0); };

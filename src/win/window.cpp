@@ -183,6 +183,13 @@ LRESULT Window::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (LRESULT r = 0; lp && Reflect(reinterpret_cast<HWND>(lp), msg, wp, lp, r)) return r;
       break;
+    case WM_NEXTDLGCTL: {
+      // A multi-line edit asks its parent to move the focus when Tab is pressed in it; only the
+      // system's dialog class would do it, and our dialogs are windows of our own class.
+      HWND next = LOWORD(lp) ? reinterpret_cast<HWND>(wp) : GetNextDlgTabItem(hwnd_, GetFocus(), wp != 0);
+      if (next) SetFocus(next);
+      return 0;
+    }
     case WM_NOTIFY:
       if (LRESULT r = 0; Reflect(reinterpret_cast<NMHDR*>(lp)->hwndFrom, msg, wp, lp, r)) return r;
       break;
