@@ -713,7 +713,7 @@ void TForm1::TreeView1Click() {
     UpdateItemSize();
     SelectionChanged(app::SelectionEvent::FolderShown);
     LoadFolder(TreeView1.Text(node));
-    Folder.Sort(static_cast<TSortKind>(SortKind));
+    Folder.SortFiles(static_cast<TSortKind>(SortKind));
   } else if (node) {
     SelectionChanged(app::SelectionEvent::AlbumNodeClicked, TreeView1.Count() > 1);
   }
@@ -784,7 +784,7 @@ void TForm1::N15Click(int command) {
 void TForm1::N26Click(int command) {
   CheckMenuItem(command);
   SortKind = SortKindOfTag(FindCommand(command).Def->Tag);
-  Folder.Sort(static_cast<TSortKind>(SortKind));
+  Folder.SortFiles(static_cast<TSortKind>(SortKind));
   InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
 }
 

@@ -12,7 +12,7 @@ namespace {
 int Clamp(double v) { return v > 2147483647.0 ? 2147483647 : v < -2147483647.0 ? -2147483647 : static_cast<int>(v); }
 }  // namespace
 
-int CompareKeys(const TSortKey& i, const TSortKey& j, TSortKind kind) {
+int CompareFiles(const TSortKey& i, const TSortKey& j, TSortKind kind) {
   switch (kind) {
     case skName:
     case skExtension:
@@ -37,7 +37,7 @@ std::vector<std::size_t> SortOrder(std::vector<TSortKey> keys, TSortKind kind) {
   const std::size_t n = keys.size();
   for (std::size_t i = 0; i + 1 < n; ++i)
     for (std::size_t j = n - 1; j > i; --j)
-      if (CompareKeys(keys[i], keys[j], kind) > 0) {
+      if (CompareFiles(keys[i], keys[j], kind) > 0) {
         std::swap(keys[i], keys[j]);
         std::swap(order[i], order[j]);
       }

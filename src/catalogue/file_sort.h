@@ -23,10 +23,10 @@ struct TSortKey {
   double Date = 0;
 };
 
-// CompareFiles on keys: negative, zero or positive as item i sorts before, with or after j.
+// Compares two items by their keys: negative, zero or positive as item i sorts before, with or after j.
 // Area and date kinds give -9999 when i has no entry, else 9999 when j has none; dates
 // closer than half a day compare equal (the difference rounded, halves to even).
-int CompareKeys(const TSortKey& i, const TSortKey& j, TSortKind kind);
+int CompareFiles(const TSortKey& i, const TSortKey& j, TSortKind kind);
 
 // The list order after sorting: result[p] is the index of the item that goes to position p.
 std::vector<std::size_t> SortOrder(std::vector<TSortKey> keys, TSortKind kind);

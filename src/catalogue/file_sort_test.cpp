@@ -26,19 +26,19 @@ TEST(FileSort, ExchangePatternDecidesWhereTiesLand) {
 
 TEST(FileSort, AreaAndDateKinds) {
   // Items without an entry compare -9999 against anything and 9999 from the other side.
-  EXPECT_EQ(CompareKeys(NoEntry(), Entry(1, 1), skArea), -9999);
-  EXPECT_EQ(CompareKeys(NoEntry(), NoEntry(), skDate), -9999);
-  EXPECT_EQ(CompareKeys(Entry(1, 1), NoEntry(), skDate), 9999);
+  EXPECT_EQ(CompareFiles(NoEntry(), Entry(1, 1), skArea), -9999);
+  EXPECT_EQ(CompareFiles(NoEntry(), NoEntry(), skDate), -9999);
+  EXPECT_EQ(CompareFiles(Entry(1, 1), NoEntry(), skDate), 9999);
   EXPECT_EQ(SortOrder({Entry(5, 0), NoEntry(), Entry(1, 0), NoEntry()}, skArea), (std::vector<std::size_t>{3, 1, 2, 0}));
   // Areas of 65535 x 65535 and 1 x 1: the difference needs more than 32 bits.
-  EXPECT_GT(CompareKeys(Entry(65535LL * 65535, 0), Entry(1, 0), skArea), 0);
-  EXPECT_LT(CompareKeys(Entry(1, 0), Entry(65535LL * 65535, 0), skArea), 0);
+  EXPECT_GT(CompareFiles(Entry(65535LL * 65535, 0), Entry(1, 0), skArea), 0);
+  EXPECT_LT(CompareFiles(Entry(1, 0), Entry(65535LL * 65535, 0), skArea), 0);
   // Dates closer than half a day are equal; a half rounds to the even neighbour.
-  EXPECT_EQ(CompareKeys(Entry(0, 45000.4), Entry(0, 45000.0), skDate), 0);
-  EXPECT_EQ(CompareKeys(Entry(0, 45000.5), Entry(0, 45000.0), skDate), 0);
-  EXPECT_EQ(CompareKeys(Entry(0, 45001.5), Entry(0, 45000.0), skDate), 2);
-  EXPECT_EQ(CompareKeys(Entry(0, 45001.0), Entry(0, 45000.0), skDate), 1);
-  EXPECT_EQ(CompareKeys(Entry(0, 0), Entry(0, 45000.0), skDate), -45000);  // undated first
+  EXPECT_EQ(CompareFiles(Entry(0, 45000.4), Entry(0, 45000.0), skDate), 0);
+  EXPECT_EQ(CompareFiles(Entry(0, 45000.5), Entry(0, 45000.0), skDate), 0);
+  EXPECT_EQ(CompareFiles(Entry(0, 45001.5), Entry(0, 45000.0), skDate), 2);
+  EXPECT_EQ(CompareFiles(Entry(0, 45001.0), Entry(0, 45000.0), skDate), 1);
+  EXPECT_EQ(CompareFiles(Entry(0, 0), Entry(0, 45000.0), skDate), -45000);  // undated first
   EXPECT_EQ(SortOrder({Entry(0, 45001), Entry(0, 45000.4), Entry(0, 45000)}, skDate),
             (std::vector<std::size_t>{2, 1, 0}));
   EXPECT_EQ(SortKindOfTag(3), skArea);

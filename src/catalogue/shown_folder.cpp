@@ -212,7 +212,7 @@ void TShownFolder::SetNote(std::size_t i, double date, const std::string& commen
   item.Entry->Comment = CatalogueText(comment);
 }
 
-void TShownFolder::Sort(TSortKind kind) {
+void TShownFolder::SortFiles(TSortKind kind) {
   if (busy_ || kind == skNone || Items.size() < 2) return;
   std::vector<TSortKey> keys(Items.size());
   if (kind == skName || kind == skExtension) {

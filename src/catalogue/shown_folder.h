@@ -60,8 +60,8 @@ class TShownFolder {
   // that cannot be made the item stays as it was and the error is raised.
   void SetNote(std::size_t i, double date, const std::string& comment, int colorDepth);
 
-  // SortFiles: reorders the items by the kind.
-  void Sort(TSortKind kind);
+  // Reorders the items by the kind.
+  void SortFiles(TSortKind kind);
 
   // True when the user changed something that only the folder's files would keep: a date or
   // comment, or a thumbnail made since the folder was shown.

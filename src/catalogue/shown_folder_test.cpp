@@ -125,7 +125,7 @@ TEST_F(ShownFolderTest, ARoundTripKeepsCommentsThumbnailsAndTheSortedOrder) {
   std::string full255(255, 'c');
   Find(f, "SMALL.BMP")->Entry->Comment = full255;
   EXPECT_TRUE(f.Changed());
-  f.Sort(skName);
+  f.SortFiles(skName);
   EXPECT_EQ(f.Items.front().Name, "DAMAGED.BMP");
   std::map<std::string, TThumbnailPtr> before;
   for (const TFileItem& i : f.Items)
@@ -241,7 +241,7 @@ TEST_F(ShownFolderTest, UnwritableFilesStopTheLeaveOnlyWhenSomethingWouldBeLost)
   // must not be matched with the new catalogue.
   Load(f);
   Find(f, "PHOTO2.JPG")->Entry->Comment = "new";
-  f.Sort(skName);
+  f.SortFiles(skName);
   lock = CreateFileW(win::Wide(dir_.Path() + kCacheFileName).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                      OPEN_EXISTING, 0, nullptr);
   EXPECT_THROW(f.Close(), EFCreateError);

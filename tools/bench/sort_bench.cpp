@@ -55,7 +55,7 @@ int wmain() {
   TShownFolder folder;
   folder.Items = Items(Names(10000));
   double t = Now();
-  folder.Sort(skName);
+  folder.SortFiles(skName);
   const double keyed = Now() - t;
   for (std::size_t i = 0; i + 1 < folder.Items.size(); ++i)
     if (win::CompareTextJa(folder.Items[i].Name, folder.Items[i + 1].Name) > 0) {
