@@ -18,19 +18,8 @@ namespace {
 
 using Box = std::array<long, 4>;  // left, top, right, bottom
 
-Box ChildBounds(HWND child) {
-  RECT r{};
-  GetWindowRect(child, &r);
-  MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
-  return {r.left, r.top, r.right, r.bottom};
-}
-Box GraphicBounds(const win::GraphicControl& c) { return {c.Left(), c.Top(), c.Left() + c.Width(), c.Top() + c.Height()}; }
-
-std::string WindowText(HWND h) {
-  wchar_t buf[512] = {};
-  GetWindowTextW(h, buf, 512);
-  return win::Narrow(buf);
-}
+Box BoxOf(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+Box GraphicBounds(const win::GraphicControl& c) { return BoxOf(c.BoundsRect()); }
 
 // A click of the left mouse button at a point of the dialog's client area.
 void ClickAt(HWND dialog, int x, int y) {
@@ -80,14 +69,14 @@ TEST(CommentForm, LayoutTextsAndKeyboardOrder) {
   EXPECT_EQ(form.Label3D2.Caption(), "コメント：");
   EXPECT_EQ(form.Label3D2.Style(), lsRaised);
   EXPECT_EQ(form.Label3D2.Font().Height, -14);
-  EXPECT_EQ(ChildBounds(form.DateTimePicker1.Handle()), (Box{48, 6, 234, 26}));
+  EXPECT_EQ(BoxOf(form.DateTimePicker1.Bounds()), (Box{48, 6, 234, 26}));
   EXPECT_EQ(GraphicBounds(form.SpeedButton1), (Box{240, 5, 313, 27}));
   EXPECT_EQ(form.SpeedButton1.Caption(), "FILE作成日");
-  EXPECT_EQ(ChildBounds(form.Memo1.Handle()), (Box{16, 56, 313, 169}));
-  EXPECT_EQ(ChildBounds(form.BitBtn1.Handle()), (Box{224, 176, 315, 201}));
-  EXPECT_EQ(ChildBounds(form.BitBtn2.Handle()), (Box{112, 176, 203, 201}));
-  EXPECT_EQ(WindowText(form.BitBtn1.Handle()), "閉じる");
-  EXPECT_EQ(WindowText(form.BitBtn2.Handle()), "キャンセル");
+  EXPECT_EQ(BoxOf(form.Memo1.Bounds()), (Box{16, 56, 313, 169}));
+  EXPECT_EQ(BoxOf(form.BitBtn1.Bounds()), (Box{224, 176, 315, 201}));
+  EXPECT_EQ(BoxOf(form.BitBtn2.Bounds()), (Box{112, 176, 203, 201}));
+  EXPECT_EQ(form.BitBtn1.Text(), "閉じる");
+  EXPECT_EQ(form.BitBtn2.Text(), "キャンセル");
 
   // A date picker with the drop-down calendar, showing the date only; a memo with both scroll
   // bars whose lines do not wrap.

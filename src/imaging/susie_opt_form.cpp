@@ -79,23 +79,6 @@ bool TSusieOptForm::ChooseFormats(TSPIs& spis, HWND owner) {
 }
 
 LRESULT TSusieOptForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
-  switch (msg) {
-    case WM_PAINT: {
-      win::PaintDc pdc(hwnd_);
-      PaintGraphics(pdc.Dc(), pdc.PaintRect());
-      return 0;
-    }
-    case DM_GETDEFID:
-      return MAKELRESULT(IDOK, DC_HASDEFID);
-    case WM_COMMAND:
-      if (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL) {
-        modalResult_ = LOWORD(wp);
-        return 0;
-      }
-      break;
-    case WM_CLOSE:
-      modalResult_ = IDCANCEL;
-      return 0;
-  }
+  if (LRESULT answer = 0; win::OkCancelMessage(msg, wp, modalResult_, answer)) return answer;
   return Window::HandleMessage(msg, wp, lp);
 }

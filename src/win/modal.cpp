@@ -35,4 +35,21 @@ int RunModal(HWND dialog, HWND owner, int& result, const std::function<void()>& 
   return result ? result : IDCANCEL;
 }
 
+bool OkCancelMessage(UINT msg, WPARAM wp, int& result, LRESULT& answer) {
+  answer = 0;
+  switch (msg) {
+    case DM_GETDEFID:
+      answer = MAKELRESULT(IDOK, DC_HASDEFID);
+      return true;
+    case WM_COMMAND:
+      if (LOWORD(wp) != IDOK && LOWORD(wp) != IDCANCEL) return false;
+      result = LOWORD(wp);
+      return true;
+    case WM_CLOSE:
+      result = IDCANCEL;
+      return true;
+  }
+  return false;
+}
+
 }  // namespace win

@@ -14,4 +14,8 @@ namespace win {
 // met on the way is left for the main loop and counts as IDCANCEL. Answers the result.
 int RunModal(HWND dialog, HWND owner, int& result, const std::function<void()>& onShown = {});
 
+// What an OK / Cancel dialog answers alike: Enter's default button is OK, OK and Cancel end the
+// loop with their ids, the close box with IDCANCEL. True when msg was one of these (answer set).
+bool OkCancelMessage(UINT msg, WPARAM wp, int& result, LRESULT& answer);
+
 }  // namespace win
