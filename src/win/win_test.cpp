@@ -8,6 +8,7 @@
 #include "win/app.h"
 #include "win/canvas.h"
 #include "win/error.h"
+#include "win/speed_button.h"
 #include "win/test_dialogs.h"
 #include "win/text.h"
 #include "win/window.h"
@@ -179,6 +180,49 @@ TEST(WinWindow, GraphicControlsPaintInZOrderAndTakeMouseEvents) {
   SendMessageW(host.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(100, 100));
   EXPECT_EQ(clicks, 1);
   EXPECT_EQ(host.GraphicAt({35, 5}), nullptr);
+}
+
+TEST(WinWindow, SpeedButtonShowsItsPressAndClicksWhenReleasedOverIt) {
+  Host host;
+  SpeedButton button;
+  button.SetParent(&host);
+  button.SetBounds(10, 10, 60, 20);
+  button.SetCaption("FILE作成日");
+  int clicks = 0;
+  button.OnClick = [&](GraphicControl&) { ++clicks; };
+  auto send = [&](UINT msg, int x, int y) { SendMessageW(host.Handle(), msg, 0, MAKELPARAM(x, y)); };
+  // Drawn pressed (its top-left edge in shadow) while held over it; moving off shows it raised,
+  // moving back pressed again.
+  auto corner = [&] {
+    MemoryBitmap bmp(200, 200);
+    host.PaintGraphics(bmp.Dc(), {0, 0, 200, 200});
+    return bmp.Pixel(10, 10);
+  };
+  const std::uint32_t raised = corner();
+  send(WM_LBUTTONDOWN, 20, 15);
+  EXPECT_TRUE(button.Down());
+  EXPECT_NE(corner(), raised);
+  send(WM_MOUSEMOVE, 150, 150);
+  EXPECT_FALSE(button.Down());
+  EXPECT_EQ(corner(), raised);
+  send(WM_MOUSEMOVE, 30, 15);
+  EXPECT_TRUE(button.Down());
+  send(WM_LBUTTONUP, 30, 15);
+  EXPECT_FALSE(button.Down());
+  EXPECT_EQ(clicks, 1);
+  // Released elsewhere: no click. A quick second click (a double click) is a click.
+  send(WM_LBUTTONDOWN, 20, 15);
+  send(WM_LBUTTONUP, 150, 150);
+  EXPECT_EQ(clicks, 1);
+  send(WM_LBUTTONDBLCLK, 20, 15);
+  send(WM_LBUTTONUP, 20, 15);
+  EXPECT_EQ(clicks, 2);
+  // A disabled button does nothing.
+  button.SetEnabled(false);
+  send(WM_LBUTTONDOWN, 20, 15);
+  send(WM_LBUTTONUP, 20, 15);
+  EXPECT_FALSE(button.Down());
+  EXPECT_EQ(clicks, 2);
 }
 
 TEST(WinWindow, AFailureInsideAWindowProcedureIsShownAndTheProgramRunsOn) {
