@@ -110,9 +110,17 @@ void TCommentForm::SetFileName(const std::string& name) {
 void TCommentForm::SetFilePath(const std::string& path) { filePath_ = path; }
 
 void TCommentForm::SetDate(double date) {
-  SYSTEMTIME st = SystemTimeOf(date);
-  // Outside the picker's range (a date from a damaged catalogue) it keeps what it shows.
-  SendMessageW(DateTimePicker1.Handle(), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+  const SYSTEMTIME st = SystemTimeOf(date);
+  auto put = [this](const SYSTEMTIME& t) {
+    SendMessageW(DateTimePicker1.Handle(), DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&t));
+  };
+  put(st);
+  // A date the picker cannot show (from a damaged catalogue) is offered as an undated item's
+  // is, never as whatever the dialog showed for the previous file. (Wine's picker says it took
+  // a date before its range and keeps the old one: what it shows is read back.)
+  SYSTEMTIME shown{};
+  SendMessageW(DateTimePicker1.Handle(), DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown));
+  if (shown.wYear != st.wYear || shown.wMonth != st.wMonth || shown.wDay != st.wDay) put(SystemTimeOf(Now()));
 }
 
 double TCommentForm::GetDate() const {

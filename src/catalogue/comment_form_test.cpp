@@ -128,6 +128,11 @@ TEST(CommentForm, DateAndCommentGoInAndComeBack) {
   EXPECT_NEAR(form.GetDate(), when, 0.5 / 86400000);
   form.SetDate(DateValueOf({1999, 12, 31}));
   EXPECT_EQ(form.GetDate(), DateValueOf({1999, 12, 31}));
+  // A date the picker cannot show is offered as today, not as the date shown before.
+  SYSTEMTIME now{};
+  GetLocalTime(&now);
+  form.SetDate(DateValueOf({1200, 1, 1}));
+  EXPECT_EQ(std::floor(form.GetDate()), DateValueOf({now.wYear, now.wMonth, now.wDay}));
 
   // Lines, double-byte characters whose trail bytes are "\" and a letter, and a long text.
   const std::string text = "一行目 ソヂ\r\n二行目\\x";
