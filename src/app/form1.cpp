@@ -8,7 +8,8 @@
 #include "app/resource_ids.h"
 #include "catalogue/comment_form.h"
 #include "catalogue/gauge_form.h"
-#include "catalogue/list_item_draw.h"
+#include "catalogue/hint_form.h"
+#include "catalogue/item_text.h"
 #include "print/print_action.h"
 #include "win/app.h"
 #include "win/error.h"
@@ -53,6 +54,8 @@ const CommandHandler kCommandHandlers[] = {
     {app::cmd::N6, &TForm1::N6Click},
     {app::cmd::N8, &TForm1::N8Click},
     {app::cmd::N21, &TForm1::N21Click},
+    {app::cmd::N20, &TForm1::N20Click},
+    {app::cmd::N27, &TForm1::N27Click},
 };
 // Radio items: one handler for each group, told which item was clicked.
 struct GroupHandler {
@@ -319,6 +322,7 @@ void TForm1::CreateControls() {
   ListBox1.Create(Panel2.Handle(), kListBox1, 0, 0, 0, 0);
   setFont(ListBox1.Handle());
   ListBox1.OnDrawItem = [this](const DRAWITEMSTRUCT& d) { ListBox1DrawItem(d); };
+  ListBox1.OnMouseMove = [this](int x, int y) { ListBox1MouseMove(x, y); };
 }
 
 void TForm1::LayoutControls() {
@@ -727,6 +731,7 @@ int TForm1::LoadFolder(const std::string& path) {
 void TForm1::CloseShownFolder() {
   if (ShownNode && ShownNode != RootNode) Folder.Close();
   ListBox1.SetCount(0);
+  HoverIndex = -1;  // the next folder's item at the same place is another picture
   ShownNode = nullptr;
   SelectionChanged(app::SelectionEvent::ShownFolderClosed);
 }
@@ -785,14 +790,53 @@ void TForm1::N26Click(int command) {
   CheckMenuItem(command);
   SortKind = SortKindOfTag(FindCommand(command).Def->Tag);
   Folder.SortFiles(static_cast<TSortKind>(SortKind));
+  HoverIndex = -1;  // another picture may now be under the mouse
   InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
+}
+
+void TForm1::N20Click() {
+  ShowRemarks = !MenuItemChecked(app::cmd::N20);
+  CheckMenuItem(app::cmd::N20, ShowRemarks);
+  EnableMenuItem(app::cmd::N27, !ShowRemarks);
+  UpdateItemSize();
+  InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
+}
+
+void TForm1::N27Click() {
+  const bool on = !MenuItemChecked(app::cmd::N27);
+  CheckMenuItem(app::cmd::N27, on);
+  if (!on && HintForm) HintForm->Hide();
 }
 
 void TForm1::ListBox1DrawItem(const DRAWITEMSTRUCT& d) {
   if (d.itemID >= Folder.Items.size()) return;
-  const app::Extent size = app::ThumbSizeOf(ThumbSize);
-  DrawFileItem(d.hDC, d.rcItem, Folder.Items[d.itemID], d.itemState & ODS_SELECTED, size.W, size.H, ColorDepth);
+  const app::Extent size = GetThumbSize(ThumbSize);
+  itemDrawer_.Draw(d.hDC, d.rcItem, Folder.Items[d.itemID], d.itemState & ODS_SELECTED, size.W, size.H, ShowRemarks,
+                   ColorDepth);
   if (d.itemState & ODS_FOCUS) DrawFocusRect(d.hDC, &d.rcItem);
+}
+
+void TForm1::ListBox1MouseMove(int x, int y) {
+  const int i = ListBox1.ItemAt(x, y);
+  const TPictureEntry* entry =
+      i >= 0 && static_cast<std::size_t>(i) < Folder.Items.size() ? Folder.Items[static_cast<std::size_t>(i)].Entry.get()
+                                                                   : nullptr;
+  if (i >= 0 && !entry && HintForm) HintForm->Hide();
+  if (!entry) {
+    SetStatusText(2, {});
+  } else if (i != HoverIndex) {
+    RECT r = ListBox1.ItemRect(i);
+    r.right = std::min<LONG>(r.right, ListBox1.Bounds().right - ListBox1.Bounds().left);
+    if (!ShowRemarks && MenuItemChecked(app::cmd::N27) && HintForm) {
+      HintForm->Hide();
+      POINT p{r.right, r.top};
+      ClientToScreen(ListBox1.Handle(), &p);
+      HintForm->SetHintText(HoverHintText(*entry));
+      HintForm->ShowAt(p.x, p.y);
+    }
+    SetStatusText(2, HoverStatusText(*entry));
+  }
+  HoverIndex = i;
 }
 
 void TForm1::StoreOrGiveUp(const std::function<void()>& store) {

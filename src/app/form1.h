@@ -20,7 +20,9 @@
 #include "album/library_file.h"
 #include "album/property_form.h"
 #include "app/commands.h"
+#include "app/main_layout.h"
 #include "catalogue/list_box_width.h"
+#include "catalogue/list_item_draw.h"
 #include "catalogue/shown_folder.h"
 #include "imaging/about_form2.h"
 #include "imaging/plugin_settings.h"
@@ -36,6 +38,7 @@
 
 class TCommentForm;
 class TGaugeForm;
+class THintForm;
 class TPrintForm;
 
 class TForm1 : public win::Window {
@@ -79,6 +82,8 @@ class TForm1 : public win::Window {
   TPrintForm* PrintForm = nullptr;
   // The file comment dialog, made once at start after this window (null: none yet).
   TCommentForm* CommentForm = nullptr;
+  // The hover preview popup, made once at start after this window (null: none yet).
+  THintForm* HintForm = nullptr;
   // The folder the list shows: list item i is Folder.Items[i].
   TShownFolder Folder;
 
@@ -163,6 +168,8 @@ class TForm1 : public win::Window {
   // Writes the shown folder's catalogue and cache and empties the list. When they cannot be
   // written and the user changed something there, the error is raised and the folder stays.
   void CloseShownFolder();
+  // The thumbnail's width and height at a size index 1..5 (any other index: size 3).
+  static app::Extent GetThumbSize(int index) { return app::ThumbSizeOf(index); }
   void UpdateItemSize();
   void CheckSizeMenuItem(int index);
   // The list's context menu: enabling before it opens, its thumbnail and size commands.
@@ -175,7 +182,13 @@ class TForm1 : public win::Window {
   // thumbnail size, or the sort kind.
   void N15Click(int command);
   void N26Click(int command);
+  // The remarks column shown or hidden; the hover popup allowed or not.
+  void N20Click();
+  void N27Click();
   void ListBox1DrawItem(const DRAWITEMSTRUCT& d);
+  // The mouse over the list, at a point of its client area: the status bar and the hover
+  // popup tell about the picture under it.
+  void ListBox1MouseMove(int x, int y);
   void MakeShelfStrip();
 
   // The window menu: one entry per open viewer, found by its command id.
@@ -203,6 +216,7 @@ class TForm1 : public win::Window {
   void StoreOrGiveUp(const std::function<void()>& store);
 
   bool created_ = false;
+  TListItemDrawer itemDrawer_;
   app::ActionStates actions_;
   win::Font font_;
   win::ImageList actionImages_, treeImages_;

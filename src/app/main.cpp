@@ -8,6 +8,7 @@
 #include "app/form1.h"
 #include "catalogue/comment_form.h"
 #include "catalogue/gauge_form.h"
+#include "catalogue/hint_form.h"
 #include "imaging/spi_bitmap.h"
 #include "print/print_form.h"
 #include "print/qz_printer.h"
@@ -44,6 +45,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     form1.PrintForm = &printForm;
     TCommentForm commentForm;
     form1.CommentForm = &commentForm;
+    THintForm hintForm;
+    form1.HintForm = &hintForm;
 
     ShowWindow(form1.Handle(), show);
     UpdateWindow(form1.Handle());

@@ -30,6 +30,10 @@ TEST(MainLayout, ListItemSizeFollowsThumbSizeAndRemarks) {
   EXPECT_EQ(ListItemSize(3, false), (Extent{78, 77}));
   EXPECT_EQ(ListItemSize(1, true), (Extent{174, 41}));
   EXPECT_EQ(ListItemSize(1, false), (Extent{30, 41}));
+  EXPECT_EQ(ListItemSize(2, true), (Extent{198, 59}));
+  EXPECT_EQ(ListItemSize(2, false), (Extent{54, 59}));
+  EXPECT_EQ(ListItemSize(4, true), (Extent{246, 95}));
+  EXPECT_EQ(ListItemSize(4, false), (Extent{102, 95}));
   EXPECT_EQ(ListItemSize(5, true), (Extent{294, 131}));
   EXPECT_EQ(ListItemSize(5, false), (Extent{150, 131}));
   EXPECT_EQ(ListItemSize(9, true), ListItemSize(3, true));  // a size index from a damaged file

@@ -1,5 +1,7 @@
 #include "catalogue/list_box_width.h"
 
+#include <windowsx.h>
+
 void TListBoxWidth::Create(HWND parent, int id, int x, int y, int w, int h) {
   CreateControl(L"LISTBOX", parent, id,
                 WS_VISIBLE | WS_TABSTOP | WS_HSCROLL | LBS_MULTICOLUMN | LBS_OWNERDRAWFIXED | LBS_NODATA |
@@ -30,6 +32,21 @@ void TListBoxWidth::SetCount(int count) {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
+int TListBoxWidth::ItemAt(int x, int y) const {
+  // The list answers with the nearest item even for a point beside every item.
+  const LRESULT found = SendMessageW(hwnd_, LB_ITEMFROMPOINT, 0, MAKELPARAM(x, y));
+  const int index = LOWORD(found);
+  if (HIWORD(found) || index >= Count()) return -1;
+  const RECT r = ItemRect(index);
+  return PtInRect(&r, POINT{x, y}) ? index : -1;
+}
+
+RECT TListBoxWidth::ItemRect(int index) const {
+  RECT r{};
+  SendMessageW(hwnd_, LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
+  return r;
+}
+
 void TListBoxWidth::UpdateColumnWidth() {
   if (!hwnd_ || itemWidth_ <= 0) return;
   RECT r{};
@@ -54,5 +71,6 @@ bool TListBoxWidth::OnReflect(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
 LRESULT TListBoxWidth::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   LRESULT r = Control::HandleMessage(msg, wp, lp);
   if (msg == WM_SIZE) UpdateColumnWidth();
+  if (msg == WM_MOUSEMOVE && OnMouseMove) OnMouseMove(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
   return r;
 }

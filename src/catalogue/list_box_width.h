@@ -25,8 +25,15 @@ class TListBoxWidth : public win::Control {
   // Sets the number of items (the selection is cleared) and repaints.
   void SetCount(int count);
 
+  // The item whose rectangle holds a client point, or -1 (empty list space, outside).
+  int ItemAt(int x, int y) const;
+  // An item's rectangle in client coordinates.
+  RECT ItemRect(int index) const;
+
   // Draws one item; without it an item is only filled with the list's colour.
   std::function<void(const DRAWITEMSTRUCT&)> OnDrawItem;
+  // The mouse moved over the list, at a client point.
+  std::function<void(int x, int y)> OnMouseMove;
 
   bool OnReflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 

@@ -131,9 +131,10 @@ int wmain(int argc, wchar_t** argv) {
     list.SetItemHeight(54 + 23);
     list.SetItemWidth(72 + 6);
     TShownFolder shown;
+    const TListItemDrawer drawer;
     list.OnDrawItem = [&](const DRAWITEMSTRUCT& d) {
       if (d.itemID < shown.Items.size())
-        DrawFileItem(d.hDC, d.rcItem, shown.Items[d.itemID], d.itemState & ODS_SELECTED, 72, 54, 24);
+        drawer.Draw(d.hDC, d.rcItem, shown.Items[d.itemID], d.itemState & ODS_SELECTED, 72, 54, false, 24);
     };
     win::Application::ProcessMessages();
     const PROCESS_MEMORY_COUNTERS idle = Memory();
