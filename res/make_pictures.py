@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Draws Quiran's pictures: the tool-bar action images, the folder-tree images, the print
-dialog's button glyphs and sample picture, the shelf's wood-grain tile and the program icon. Run with Debian's python3-pil:
+dialog's button glyphs and sample picture, the shelf's wood-grain tile, the viewer's two hand
+cursors and the program icon. Run with Debian's python3-pil:
 
     /usr/bin/python3 res/make_pictures.py
 
@@ -363,6 +364,59 @@ def print_sample(w=64, h=51, scale=4):
     return img.resize((w, h), Image.BOX).quantize(256, method=Image.Quantize.MEDIANCUT)
 
 
+# ---- the viewer's hand cursors ---------------------------------------------------------------
+
+def hand_mask(closed, scale=8):
+    """The hand's shape on a 32-unit grid, as a 32 x 32 mask (255 inside)."""
+    img = Image.new("L", (32 * scale, 32 * scale), 0)
+    d = ImageDraw.Draw(img)
+
+    def box(x0, y0, x1, y1, r):
+        d.rounded_rectangle([x0 * scale, y0 * scale, x1 * scale - 1, y1 * scale - 1], radius=r * scale, fill=255)
+
+    box(9, 14, 25, 29, 4)  # the palm
+    if closed:
+        for i, x in enumerate((9.5, 13.5, 17.5, 21.5)):  # curled fingers: knuckles only
+            box(x, 10 + (i % 3 == 0), x + 3.4, 17, 1.7)
+        box(6, 15, 11, 21, 2.4)  # the thumb folded in
+    else:
+        for x, top in ((9.5, 6), (13.5, 3), (17.5, 4), (21.5, 8)):  # spread fingers
+            box(x, top, x + 3, 17, 1.5)
+        d.polygon([(s * scale, t * scale) for s, t in ((3, 15), (6, 13), (11, 19), (11, 24), (8, 24))], fill=255)
+    small = img.resize((32, 32), Image.BOX).point(lambda v: 255 if v >= 128 else 0)
+    # Black creases between the fingers (the edge drawn round the whole hand covers them).
+    creases = ImageDraw.Draw(small)
+    for x in (13, 17, 21):
+        creases.line([(x, 10 if closed else 7), (x, 16 if closed else 17)], fill=0)
+    return small
+
+
+def hand_cursor(closed):
+    """A 32 x 32 monochrome cursor file: the hand white with a black edge, its hot spot in the
+    palm's middle."""
+    from PIL import ImageFilter
+    inside = hand_mask(closed)
+    edge = inside.filter(ImageFilter.MaxFilter(3)).filter(ImageFilter.MaxFilter(3)).filter(ImageFilter.MinFilter(3))
+    xor_rows, and_rows = [], []
+    for y in range(31, -1, -1):  # bottom row first
+        xor_bits = and_bits = 0
+        for x in range(32):
+            bit = 1 << (31 - x)
+            if inside.getpixel((x, y)):
+                xor_bits |= bit  # white
+            elif not edge.getpixel((x, y)):
+                and_bits |= bit  # transparent; the edge stays black
+        xor_rows.append(xor_bits.to_bytes(4, "big"))
+        and_rows.append(and_bits.to_bytes(4, "big"))
+    header = (40).to_bytes(4, "little") + (32).to_bytes(4, "little") + (64).to_bytes(4, "little")
+    header += (1).to_bytes(2, "little") + (1).to_bytes(2, "little") + bytes(24)
+    image = header + bytes([0, 0, 0, 0, 255, 255, 255, 0]) + b"".join(xor_rows) + b"".join(and_rows)
+    hot_x, hot_y = 16, 18
+    entry = bytes([32, 32, 2, 0]) + hot_x.to_bytes(2, "little") + hot_y.to_bytes(2, "little")
+    entry += len(image).to_bytes(4, "little") + (22).to_bytes(4, "little")
+    return (0).to_bytes(2, "little") + (2).to_bytes(2, "little") + (1).to_bytes(2, "little") + entry + image
+
+
 # ---- the program icon ------------------------------------------------------------------------
 
 def program_icon(scale):
@@ -393,6 +447,9 @@ def main():
     strip.save(os.path.join(HERE, "print_glyphs.bmp"))
     print_sample().save(os.path.join(HERE, "print_sample.bmp"))
     shelf_tile().save(os.path.join(HERE, "shelf.bmp"))
+    for name, closed in (("hand_open.cur", False), ("hand_close.cur", True)):
+        with open(os.path.join(HERE, name), "wb") as f:
+            f.write(hand_cursor(closed))
     icons = [program_icon(8).reduced(n) for n in (48, 32, 16)]
     icons[0].save(os.path.join(HERE, "quiran.ico"), sizes=[(48, 48), (32, 32), (16, 16)], append_images=icons[1:],
                   bitmap_format="bmp")

@@ -11,6 +11,7 @@
 #include "catalogue/hint_form.h"
 #include "catalogue/item_text.h"
 #include "print/print_action.h"
+#include "viewer/view_form.h"
 #include "win/app.h"
 #include "win/error.h"
 #include "win/sjis.h"
@@ -56,6 +57,7 @@ const CommandHandler kCommandHandlers[] = {
     {app::cmd::N21, &TForm1::N21Click},
     {app::cmd::N20, &TForm1::N20Click},
     {app::cmd::N27, &TForm1::N27Click},
+    {app::cmd::View1, &TForm1::ListBox1DblClick},
 };
 // Radio items: one handler for each group, told which item was clicked.
 struct GroupHandler {
@@ -323,6 +325,7 @@ void TForm1::CreateControls() {
   setFont(ListBox1.Handle());
   ListBox1.OnDrawItem = [this](const DRAWITEMSTRUCT& d) { ListBox1DrawItem(d); };
   ListBox1.OnMouseMove = [this](int x, int y) { ListBox1MouseMove(x, y); };
+  ListBox1.OnDblClick = [this] { ListBox1DblClick(); };
 }
 
 void TForm1::LayoutControls() {
@@ -808,6 +811,21 @@ void TForm1::N27Click() {
   if (!on && HintForm) HintForm->Hide();
 }
 
+void TForm1::ListBox1DblClick() {
+  HTREEITEM node = TreeView1.Selected();
+  const LRESULT i = SendMessageW(ListBox1.Handle(), LB_GETCURSEL, 0, 0);
+  if (!node || node == RootNode || i < 0 || static_cast<std::size_t>(i) >= Folder.Items.size()) return;
+  // The item may get its thumbnail now: the list shows it even when the picture fails to open.
+  struct Repaint {
+    HWND list;
+    ~Repaint() { InvalidateRect(list, nullptr, TRUE); }
+  } repaint{ListBox1.Handle()};
+  OpenFolderItem(
+      Folder, TreeView1.Text(node), static_cast<std::size_t>(i), ColorDepth,
+      [this](const std::string& caption, win::Bitmap glyph) { return AddWindowMenuItem(caption, std::move(glyph)); },
+      [this](int command) { RemoveWindowMenuItem(command); });
+}
+
 void TForm1::ListBox1DrawItem(const DRAWITEMSTRUCT& d) {
   if (d.itemID >= Folder.Items.size()) return;
   const app::Extent size = GetThumbSize(ThumbSize);
@@ -872,6 +890,7 @@ void TForm1::EndSession() {
 }
 
 void TForm1::FormDestroy() {
+  TViewForm::DestroyAll();  // while their window-menu entries are still there to remove
   ShelfStrip.Reset();
   ShelfStripSize = {0, 0};
 }

@@ -189,6 +189,8 @@ class TForm1 : public win::Window {
   // The mouse over the list, at a point of its client area: the status bar and the hover
   // popup tell about the picture under it.
   void ListBox1MouseMove(int x, int y);
+  // Opens the selected item in a new viewer (also the list menu's "表示…").
+  void ListBox1DblClick();
   void MakeShelfStrip();
 
   // The window menu: one entry per open viewer, found by its command id.

@@ -54,7 +54,12 @@ void TListBoxWidth::UpdateColumnWidth() {
   if (r.right - r.left > 0) SendMessageW(hwnd_, LB_SETCOLUMNWIDTH, itemWidth_, 0);
 }
 
-bool TListBoxWidth::OnReflect(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
+bool TListBoxWidth::OnReflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+  if (msg == WM_COMMAND && HIWORD(wp) == LBN_DBLCLK && OnDblClick) {
+    OnDblClick();
+    result = 0;
+    return true;
+  }
   if (msg != WM_DRAWITEM) return false;
   const auto& dis = *reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
   if (OnDrawItem) {

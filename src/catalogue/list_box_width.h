@@ -34,6 +34,8 @@ class TListBoxWidth : public win::Control {
   std::function<void(const DRAWITEMSTRUCT&)> OnDrawItem;
   // The mouse moved over the list, at a client point.
   std::function<void(int x, int y)> OnMouseMove;
+  // An item double-clicked.
+  std::function<void()> OnDblClick;
 
   bool OnReflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
 

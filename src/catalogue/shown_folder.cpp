@@ -212,6 +212,22 @@ void TShownFolder::SetNote(std::size_t i, double date, const std::string& commen
   item.Entry->Comment = CatalogueText(comment);
 }
 
+const TPictureEntry& TShownFolder::EnsureThumbnail(std::size_t i, int colorDepth) {
+  TFileItem& item = Items.at(i);
+  if (item.Entry && item.Entry->Thumbnail) return *item.Entry;
+  // Made first, and put in only when made: a failure leaves the item untouched.
+  std::unique_ptr<TPictureEntry> made = MakeThumbnail(FolderFilePath(path_, item.DiskName), colorDepth);
+  if (item.Entry) {
+    item.Entry->Thumbnail = std::move(made->Thumbnail);
+    item.Entry->PixelWidth = made->PixelWidth;
+    item.Entry->PixelHeight = made->PixelHeight;
+  } else {
+    item.Entry = std::move(made);
+  }
+  thumbnailsMade_ = true;
+  return *item.Entry;
+}
+
 void TShownFolder::SortFiles(TSortKind kind) {
   if (busy_ || kind == skNone || Items.size() < 2) return;
   std::vector<TSortKey> keys(Items.size());

@@ -59,6 +59,10 @@ class TShownFolder {
   // within 255 bytes. An item without thumbnail gets a new entry made from its file first; when
   // that cannot be made the item stays as it was and the error is raised.
   void SetNote(std::size_t i, double date, const std::string& comment, int colorDepth);
+  // A viewer's thumbnail: item i gets a thumbnail when it has none, with the picture's pixel
+  // size; an existing entry keeps its date and comment. When it cannot be made the item stays
+  // as it was and the error is raised. Returns the item's entry.
+  const TPictureEntry& EnsureThumbnail(std::size_t i, int colorDepth);
 
   // Reorders the items by the kind.
   void SortFiles(TSortKind kind);

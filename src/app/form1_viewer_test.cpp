@@ -1,0 +1,205 @@
+// Opening pictures from the main window's list under Wine: the viewer with its window-menu
+// entry, two viewers of one file, closing one, an item without a thumbnail, a picture that
+// cannot be loaded, and a folder at a drive's root.
+#include <gtest/gtest.h>
+
+#include "album/album_file.h"
+#include "app/form1.h"
+#include "catalogue/gauge_form.h"
+#include "imaging/jpeg_rows.h"
+#include "imaging/spi_bitmap.h"
+#include "imaging/test_pictures.h"
+#include "imaging/win_test_util.h"
+#include "viewer/view_form.h"
+#include "win/app.h"
+#include "win/test_dialogs.h"
+
+using imgtest::TempDir;
+
+namespace {
+
+class FormViewer : public testing::Test {
+ protected:
+  void SetUp() override { InitPictureFormats(); }
+  void TearDown() override {
+    form_.reset();
+    gauge_.reset();
+    DonePictureFormats();
+  }
+  // The main window with one album of one folder, the folder shown.
+  void ShowFolder(const std::string& folder) {
+    TFolderList folders;
+    folders.push_back({folder, std::make_unique<TFolderRecord>()});
+    std::vector<AlbumRef> albums = {AlbumRef{"旅行", 0x0000FF, "ＭＳ 明朝", 0xFFFFFF, folders}};
+    win::TempFolder::Write(lib_.Path() + "Quiran.Alb", WriteAlbumLibrary(albums));
+    form_ = std::make_unique<TForm1>(lib_.Path() + "Quiran.Alb");
+    gauge_ = std::make_unique<TGaugeForm>();
+    form_->GaugeForm = gauge_.get();
+    form_->BookShape1Click(*form_->Books[0]);
+    HWND tree = form_->TreeView1.Handle();
+    auto node = reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(form_->RootNode)));
+    form_->TreeView1.Select(node);
+    form_->TreeView1Click();
+  }
+  // Selects the list item of a file and double-clicks it as the list reports it.
+  void DoubleClick(const std::string& name) {
+    for (std::size_t i = 0; i < form_->Folder.Items.size(); ++i)
+      if (form_->Folder.Items[i].DiskName == name) SendMessageW(form_->ListBox1.Handle(), LB_SETCURSEL, i, 0);
+    HWND list = form_->ListBox1.Handle();
+    SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_DBLCLK),
+                 reinterpret_cast<LPARAM>(list));
+  }
+  TFileItem& Item(const std::string& name) {
+    for (TFileItem& i : form_->Folder.Items)
+      if (i.DiskName == name) return i;
+    throw Exception("no item " + name);
+  }
+  std::vector<TViewForm*> Viewers() {
+    std::vector<TViewForm*> out;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND h, LPARAM lp) {
+          if (auto* v = dynamic_cast<TViewForm*>(win::Window::FromHandle(h)))
+            reinterpret_cast<std::vector<TViewForm*>*>(lp)->push_back(v);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&out));
+    return out;
+  }
+  int MenuCount() { return GetMenuItemCount(form_->WindowMenu()); }
+
+  TempDir lib_, pictures_;
+  win::ScriptedDialogs dialogs_;
+  std::unique_ptr<TForm1> form_;
+  std::unique_ptr<TGaugeForm> gauge_;
+};
+
+}  // namespace
+
+TEST_F(FormViewer, DoubleClickOpensViewersThatTheWindowMenuBringsUp) {
+  pictures_.File("a.jpg", CompressPixels(testpic::PhotoLike(320, 240, 2), 90));
+  pictures_.File("b.jpg", CompressPixels(testpic::PhotoLike(200, 100, 3), 90));
+  ShowFolder(pictures_.win::TempFolder::Path());
+  ASSERT_EQ(form_->Folder.Items.size(), 2u);
+  const int entries = MenuCount();
+
+  DoubleClick("a.jpg");
+  form_->ExecuteCommand(app::cmd::View1);  // the list menu's "表示…" opens the same file again
+  DoubleClick("b.jpg");
+  ASSERT_EQ(TViewForm::Count(), 3);
+  ASSERT_EQ(MenuCount(), entries + 3);
+  std::vector<TViewForm*> a, b;
+  for (TViewForm* v : Viewers()) (v->FileName == pictures_.Path() + "a.jpg" ? a : b).push_back(v);
+  ASSERT_EQ(a.size(), 2u);
+  ASSERT_EQ(b.size(), 1u);
+  for (TViewForm* v : Viewers()) {
+    EXPECT_TRUE(IsWindowVisible(v->Handle()));
+    EXPECT_EQ(v->Text(), v->FileName);
+    // The entry carries the thumbnail as its glyph and the viewer's caption.
+    MENUITEMINFOW mii{};
+    mii.cbSize = sizeof(mii);
+    mii.fMask = MIIM_BITMAP | MIIM_STRING;
+    wchar_t text[512] = {};
+    mii.dwTypeData = text;
+    mii.cch = 512;
+    ASSERT_TRUE(GetMenuItemInfoW(form_->WindowMenu(), static_cast<UINT>(v->MenuItem), FALSE, &mii));
+    EXPECT_EQ(win::Narrow(text), v->FileName);
+    BITMAP bm{};
+    ASSERT_TRUE(mii.hbmpItem && GetObjectW(mii.hbmpItem, sizeof(bm), &bm));
+    EXPECT_EQ(bm.bmWidth, 144);
+    EXPECT_EQ(bm.bmHeight, 108);
+  }
+  EXPECT_EQ(a[0]->PaintSize(), (viewer::Extent{320, 240}));
+
+  // Either entry of the two viewers of a.jpg brings up both, and not the other one.
+  for (TViewForm* v : Viewers()) ShowWindow(v->Handle(), SW_MINIMIZE);
+  form_->ExecuteCommand(a[1]->MenuItem);
+  EXPECT_FALSE(IsIconic(a[0]->Handle()));
+  EXPECT_FALSE(IsIconic(a[1]->Handle()));
+  EXPECT_TRUE(IsIconic(b[0]->Handle()));
+
+  // Closing one removes exactly its own entry.
+  const int closed = a[0]->MenuItem, kept = a[1]->MenuItem;
+  SendMessageW(a[0]->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(TViewForm::Count(), 2);
+  EXPECT_EQ(MenuCount(), entries + 2);
+  EXPECT_EQ(GetMenuState(form_->WindowMenu(), static_cast<UINT>(closed), MF_BYCOMMAND), static_cast<UINT>(-1));
+  EXPECT_NE(GetMenuState(form_->WindowMenu(), static_cast<UINT>(kept), MF_BYCOMMAND), static_cast<UINT>(-1));
+
+  // Closing the main window takes the others with it.
+  form_.reset();
+  EXPECT_EQ(TViewForm::Count(), 0);
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(FormViewer, AnItemWithoutThumbnailGetsOneAndKeepsItsComment) {
+  pictures_.File("a.jpg", CompressPixels(testpic::PhotoLike(160, 120, 4), 90));
+  ShowFolder(pictures_.win::TempFolder::Path());
+  TFileItem& item = Item("a.jpg");
+  item.Entry->Thumbnail.reset();
+  item.Entry->PixelWidth = 0;
+  item.Entry->Comment = "夕焼け";
+  item.Entry->Date = 45000.5;
+  DoubleClick("a.jpg");
+  ASSERT_EQ(TViewForm::Count(), 1);
+  EXPECT_TRUE(item.Entry->Thumbnail);
+  EXPECT_EQ(item.Entry->PixelWidth, 160);
+  EXPECT_EQ(item.Entry->PixelHeight, 120);
+  EXPECT_EQ(item.Entry->Comment, "夕焼け");
+  EXPECT_EQ(item.Entry->Date, 45000.5);
+  EXPECT_TRUE(form_->Folder.Changed());  // the new thumbnail is written when the folder is left
+}
+
+TEST_F(FormViewer, ADamagedPictureIsReportedAndLeavesNothingBehind) {
+  // Not a JPEG at all: the list shows it without a thumbnail.
+  pictures_.File("bad.jpg", {'d', 'a', 'm', 'a', 'g', 'e', 'd', 0, 0, 0, 0, 0});
+  ShowFolder(pictures_.win::TempFolder::Path());
+  TFileItem& item = Item("bad.jpg");
+  if (!item.Entry) item.Entry = std::make_unique<TPictureEntry>();
+  item.Entry->Comment = "大事なメモ";
+  const TPictureEntry* entry = item.Entry.get();
+  const int entries = MenuCount();
+  const DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  const DWORD user = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+
+  DoubleClick("bad.jpg");
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_FALSE(dialogs_.messages[0].text.empty());
+  EXPECT_EQ(TViewForm::Count(), 0);
+  EXPECT_TRUE(Viewers().empty());
+  EXPECT_EQ(MenuCount(), entries);
+  EXPECT_EQ(item.Entry.get(), entry);
+  EXPECT_EQ(item.Entry->Comment, "大事なメモ");
+  EXPECT_FALSE(item.Entry->Thumbnail);
+  EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdi);
+  EXPECT_EQ(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS), user);
+}
+
+TEST_F(FormViewer, AFolderAtADriveRootGetsNoSecondBackslash) {
+  // The system drive's root, when a picture may be put there (Wine's drive C: is the prefix's).
+  wchar_t windows[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  const std::string root = win::Narrow(std::wstring(windows, 3));
+  const std::string name = "quiran_viewer_root_test.jpg";
+  pictures_.File(name, CompressPixels(testpic::PhotoLike(64, 48, 7), 90));
+  if (!CopyFileW(win::Wide(pictures_.Path() + name).c_str(), win::Wide(root + name).c_str(), TRUE))
+    GTEST_SKIP() << "no picture can be put at " << root;
+  struct Remove {
+    std::wstring path;
+    ~Remove() { DeleteFileW(path.c_str()); }
+  } remove{win::Wide(root + name)};
+  ShowFolder(root);
+  DoubleClick(name);
+  ASSERT_EQ(TViewForm::Count(), 1);
+  EXPECT_EQ(Viewers().at(0)->FileName, root + name);
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+TEST_F(FormViewer, NothingHappensWithoutASelectedItem) {
+  pictures_.File("a.jpg", CompressPixels(testpic::PhotoLike(64, 48, 8), 90));
+  ShowFolder(pictures_.win::TempFolder::Path());
+  SendMessageW(form_->ListBox1.Handle(), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  form_->ListBox1DblClick();
+  EXPECT_EQ(TViewForm::Count(), 0);
+}

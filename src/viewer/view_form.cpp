@@ -1,0 +1,470 @@
+#include "viewer/view_form.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "catalogue/shown_folder.h"
+#include "win/app.h"
+#include "win/error.h"
+#include "win/text.h"
+
+using viewer::Extent;
+
+namespace {
+
+constexpr int kZoomBase = 1000;  // a zoom item's command is this plus its tag
+constexpr int kLineStep = 16;    // pixels per scroll-bar arrow click
+
+// The viewers open now; each is destroyed with its window.
+std::vector<std::unique_ptr<TViewForm>>& OpenViewers() {
+  static std::vector<std::unique_ptr<TViewForm>> viewers;
+  return viewers;
+}
+
+// The program's custom cursors: the open hand over a picture, the closed one while dragging.
+HCURSOR handOpen = nullptr, handClose = nullptr;
+
+// The context menu: the zoom items in the "表示" submenu, the others beside it.
+struct ItemDef {
+  const char* Caption;  // null: a separator
+  int Command;
+  bool Default = false;
+};
+const ItemDef kZoomItems[] = {
+    {"100%", kZoomBase + 100, true}, {nullptr, 0}, {" 25%", kZoomBase + 25},  {" 50%", kZoomBase + 50},
+    {" 75%", kZoomBase + 75},        {nullptr, 0}, {"200%", kZoomBase + 200}, {"300%", kZoomBase + 300},
+    {"400%", kZoomBase + 400},
+};
+
+void AppendItem(HMENU menu, const ItemDef& item, HMENU sub = nullptr) {
+  std::wstring text = item.Caption ? win::Wide(item.Caption) : std::wstring();
+  MENUITEMINFOW mii{};
+  mii.cbSize = sizeof(mii);
+  if (!item.Caption) {
+    mii.fMask = MIIM_FTYPE;
+    mii.fType = MFT_SEPARATOR;
+  } else {
+    mii.fMask = MIIM_STRING | MIIM_ID | MIIM_STATE | (sub ? MIIM_SUBMENU : 0u);
+    mii.wID = static_cast<UINT>(item.Command);
+    mii.fState = item.Default ? MFS_DEFAULT : 0u;
+    mii.dwTypeData = text.data();
+    mii.hSubMenu = sub;
+  }
+  if (!InsertMenuItemW(menu, static_cast<UINT>(GetMenuItemCount(menu)), TRUE, &mii))
+    throw Exception("メニューを作成できません");
+}
+
+win::Menu MakePopupMenu() {
+  win::Menu popup(CreatePopupMenu()), view(CreatePopupMenu());
+  if (!popup || !view) throw Exception("メニューを作成できません");
+  for (const ItemDef& item : kZoomItems) AppendItem(view, item);
+  AppendItem(popup, {"コピー", TViewForm::kCopy1});
+  AppendItem(popup, {"表示", 0}, view);
+  view.Detach();  // the context menu owns its submenu now
+  AppendItem(popup, {nullptr, 0});
+  AppendItem(popup, {"全画面表示", TViewForm::kFullScreen1});
+  AppendItem(popup, {nullptr, 0});
+  AppendItem(popup, {"閉じる", TViewForm::kClose1});
+  return popup;
+}
+
+// A menu glyph: the thumbnail's pixels as a bitmap of their own.
+win::Bitmap GlyphOf(const TThumbnail& thumbnail) {
+  const PixelBuffer pixels = thumbnail.Pixels();
+  BITMAPINFO bi = win::Dib24Info(pixels.Width(), pixels.Height());
+  void* bits = nullptr;
+  win::Bitmap glyph(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!glyph || !bits) throw Exception("ビットマップを作成できません");
+  std::copy(pixels.Data(), pixels.Data() + pixels.Size(), static_cast<std::uint8_t*>(bits));
+  return glyph;
+}
+
+}  // namespace
+
+TViewForm& TViewForm::Create() {
+  std::unique_ptr<TViewForm> view(new TViewForm);
+  OpenViewers().push_back(std::move(view));
+  return *OpenViewers().back();
+}
+
+int TViewForm::Count() { return static_cast<int>(OpenViewers().size()); }
+
+void TViewForm::DestroyAll() {
+  auto& viewers = OpenViewers();
+  while (!viewers.empty()) {
+    TViewForm* last = viewers.back().get();
+    if (last->hwnd_) DestroyWindow(last->hwnd_);  // its object goes with it
+    if (!viewers.empty() && viewers.back().get() == last) viewers.pop_back();
+  }
+}
+
+TViewForm::TViewForm() {
+  CreateArgs a;
+  a.style = WS_OVERLAPPEDWINDOW | WS_HSCROLL | WS_VSCROLL;
+  a.width = 364;
+  a.height = 302;
+  a.background = nullptr;  // painted whole by WM_PAINT: no flicker while dragging
+  CreateWindowOf(a);
+  try {
+    popup_ = MakePopupMenu();
+    FormCreate();
+  } catch (...) {
+    DestroyUnlinked();
+    throw;
+  }
+}
+
+void TViewForm::FormCreate() {
+  HINSTANCE instance = win::Application::Instance();
+  handOpen = LoadCursorW(instance, L"HANDOPEN");
+  handClose = LoadCursorW(instance, L"HANDCLOSE");
+  Picture = TPicture();
+  MenuItem = 0;
+  Zoom = 100;
+}
+
+void TViewForm::OnDestroyed() {
+  // Last of all: the object goes with its window.
+  auto& viewers = OpenViewers();
+  auto it = std::find_if(viewers.begin(), viewers.end(), [this](const auto& v) { return v.get() == this; });
+  if (it == viewers.end()) return;
+  std::unique_ptr<TViewForm> self = std::move(*it);
+  viewers.erase(it);
+}
+
+void TViewForm::FormDestroy() {
+  if (MenuItem && OnRemoveMenuItem) OnRemoveMenuItem(std::exchange(MenuItem, 0));
+}
+
+Extent TViewForm::PaintSize() const { return viewer::PaintExtent({Picture.Width(), Picture.Height()}, Zoom); }
+
+void TViewForm::OpenPicture(const std::string& path) {
+  TPicture picture;
+  picture.LoadFromFile(path);
+  Picture = std::move(picture);
+  FileName = path;
+  SetText(path);
+  scroll_ = {0, 0};
+  const Extent paint = PaintSize();
+  SizeAndFit(paint.W + 20, paint.H + 50);
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void TViewForm::N4001Click(int command) {
+  const int tag = command - kZoomBase;
+  if (tag < viewer::kMinZoom || tag > viewer::kMaxZoom) return;
+  Zoom = tag;
+  const Extent paint = PaintSize();
+  SizeAndFit(paint.W + 60, paint.H + 60);
+  UpdateScrollBars();
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+int TViewForm::ZoomCommand(int tag) { return kZoomBase + tag; }
+
+void TViewForm::SizeAndFit(int width, int height) {
+  RECT w{};
+  GetWindowRect(hwnd_, &w);
+  SetWindowPos(hwnd_, nullptr, w.left, w.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The first sizing showed the scroll bars the size needs: the frame is measured with them.
+  GetWindowRect(hwnd_, &w);
+  const RECT c = ClientRect();
+  const viewer::Bounds b =
+      viewer::FitToScreen({w.left, w.top, w.right - w.left, w.bottom - w.top}, {c.right, c.bottom}, PaintSize(),
+                          {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+  SetWindowPos(hwnd_, nullptr, b.X, b.Y, b.W, b.H, SWP_NOZORDER | SWP_NOACTIVATE);
+  UpdateScrollBars();
+}
+
+void TViewForm::UpdateScrollBars() {
+  if (updatingBars_) return;
+  // Showing or hiding one bar changes the client area, and so the other bar's page: twice.
+  updatingBars_ = true;
+  const Extent paint = PaintSize();
+  for (int pass = 0; pass < 2; ++pass) {
+    const RECT c = ClientRect();
+    SCROLLINFO si{};
+    si.cbSize = sizeof(si);
+    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    si.nMax = std::max(0, paint.W - 1);
+    si.nPage = static_cast<UINT>(std::max(0L, c.right));
+    si.nPos = scroll_.x;
+    SetScrollInfo(hwnd_, SB_HORZ, &si, TRUE);
+    si.nMax = std::max(0, paint.H - 1);
+    si.nPage = static_cast<UINT>(std::max(0L, c.bottom));
+    si.nPos = scroll_.y;
+    SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
+  }
+  updatingBars_ = false;
+  const RECT c = ClientRect();
+  const POINT kept{std::clamp<LONG>(scroll_.x, 0, std::max(0L, paint.W - c.right)),
+                   std::clamp<LONG>(scroll_.y, 0, std::max(0L, paint.H - c.bottom))};
+  if (kept.x != scroll_.x || kept.y != scroll_.y) {
+    scroll_ = kept;
+    SetScrollPos(hwnd_, SB_HORZ, scroll_.x, TRUE);
+    SetScrollPos(hwnd_, SB_VERT, scroll_.y, TRUE);
+    InvalidateRect(hwnd_, nullptr, FALSE);
+  }
+}
+
+void TViewForm::SetScrollPosition(int bar, int pos) {
+  const Extent paint = PaintSize();
+  const RECT c = ClientRect();
+  const bool horz = bar == SB_HORZ;
+  LONG& now = horz ? scroll_.x : scroll_.y;
+  pos = std::clamp(pos, 0,
+                   std::max(0, horz ? paint.W - static_cast<int>(c.right) : paint.H - static_cast<int>(c.bottom)));
+  if (pos == now) return;
+  const int delta = now - pos;
+  now = pos;
+  SetScrollPos(hwnd_, bar, pos, TRUE);
+  // What stays in view is moved on the screen; only the uncovered strip is painted afresh.
+  ScrollWindowEx(hwnd_, horz ? delta : 0, horz ? 0 : delta, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE);
+}
+
+void TViewForm::Paint() {
+  win::PaintDc pdc(hwnd_);
+  HDC dc = pdc.Dc();
+  const Extent paint = PaintSize();
+  const RECT c = ClientRect();
+  // The client area beside and below the picture in the window's colour.
+  const RECT picture{-scroll_.x, -scroll_.y, paint.W - scroll_.x, paint.H - scroll_.y};
+  HBRUSH face = GetSysColorBrush(COLOR_BTNFACE);
+  if (picture.right < c.right) {
+    RECT r{std::max(0L, picture.right), 0, c.right, c.bottom};
+    FillRect(dc, &r, face);
+  }
+  if (picture.bottom < c.bottom) {
+    RECT r{0, std::max(0L, picture.bottom), std::min(c.right, picture.right), c.bottom};
+    FillRect(dc, &r, face);
+  }
+  const int saved = SaveDC(dc);
+  SetViewportOrgEx(dc, -scroll_.x, -scroll_.y, nullptr);
+  IntersectClipRect(dc, 0, 0, paint.W, paint.H);
+  try {
+    win::Canvas canvas(dc);
+    PaintBox1Paint(canvas);
+  } catch (...) {
+    RestoreDC(dc, saved);
+    throw;
+  }
+  RestoreDC(dc, saved);
+}
+
+void TViewForm::PaintBox1Paint(win::Canvas& canvas) {
+  const PixelBuffer& pixels = Picture.Pixels();
+  RECT clip{};
+  if (pixels.Empty() || GetClipBox(canvas.Dc(), &clip) <= NULLREGION) return;
+  // Only the damaged part, from the source rows it shows: the zoomed picture as a whole
+  // would be far too large to make.
+  const Extent paint = PaintSize();
+  const viewer::SpanMap x = viewer::SourceSpan({clip.left, clip.right}, pixels.Width(), paint.W);
+  const viewer::SpanMap y = viewer::SourceSpan({clip.top, clip.bottom}, pixels.Height(), paint.H);
+  if (x.Source.From >= x.Source.To || y.Source.From >= y.Source.To) return;
+  const int rows = y.Source.To - y.Source.From;
+  // A header for just those rows: GDI never converts more of the picture than is drawn.
+  BITMAPINFO bi = win::Dib24Info(pixels.Width(), rows);
+  const int mode = SetStretchBltMode(canvas.Dc(), COLORONCOLOR);
+  StretchDIBits(canvas.Dc(), x.Dest.From, y.Dest.From, x.Dest.To - x.Dest.From, y.Dest.To - y.Dest.From, x.Source.From,
+                0, x.Source.To - x.Source.From, rows, pixels.Row(y.Source.From), &bi, DIB_RGB_COLORS, SRCCOPY);
+  SetStretchBltMode(canvas.Dc(), mode);
+}
+
+bool TViewForm::InPaintArea(POINT client) const {
+  const Extent paint = PaintSize();
+  const POINT p{client.x + scroll_.x, client.y + scroll_.y};
+  return p.x >= 0 && p.y >= 0 && p.x < paint.W && p.y < paint.H;
+}
+
+void TViewForm::PaintBox1MouseDown(int button, int x, int y) {
+  if (button != 0) return;
+  dragging_ = true;
+  DragStart = {x, y};
+  SetCapture(hwnd_);
+  if (handClose) SetCursor(handClose);
+}
+
+void TViewForm::PaintBox1MouseMove(bool leftHeld, int x, int y) {
+  if (!dragging_ || !leftHeld) return;
+  const int h = viewer::DragScrollPosition(DragStart.x, scroll_.x, x);
+  const int v = viewer::DragScrollPosition(DragStart.y, scroll_.y, y);
+  if (v != scroll_.y) SetScrollPosition(SB_VERT, v);
+  if (h != scroll_.x) SetScrollPosition(SB_HORZ, h);
+}
+
+void TViewForm::PaintBox1MouseUp() {
+  if (!dragging_) return;
+  dragging_ = false;
+  if (GetCapture() == hwnd_) ReleaseCapture();
+  SetCursor(handOpen ? handOpen : LoadCursorW(nullptr, IDC_ARROW));
+}
+
+void TViewForm::Copy1Click() {
+  const PixelBuffer& pixels = Picture.Pixels();
+  if (pixels.Empty()) return;
+  // A packed bitmap, rows bottom first as every program reading the clipboard expects.
+  const std::size_t stride = static_cast<std::size_t>(pixels.Stride());
+  const std::size_t size = sizeof(BITMAPINFOHEADER) + stride * static_cast<std::size_t>(pixels.Height());
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+  if (!memory) throw Exception("クリップボードに送るメモリが足りません");
+  auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(memory));
+  *header = win::Dib24Info(pixels.Width(), pixels.Height()).bmiHeader;
+  header->biHeight = pixels.Height();
+  header->biSizeImage = static_cast<DWORD>(stride * static_cast<std::size_t>(pixels.Height()));
+  auto* rows = reinterpret_cast<std::uint8_t*>(header + 1);
+  for (int y = 0; y < pixels.Height(); ++y)
+    std::copy_n(pixels.Row(y), stride, rows + stride * static_cast<std::size_t>(pixels.Height() - 1 - y));
+  GlobalUnlock(memory);
+  if (!OpenClipboard(hwnd_)) {
+    GlobalFree(memory);
+    throw Exception("クリップボードを開けません");
+  }
+  EmptyClipboard();
+  const bool placed = SetClipboardData(CF_DIB, memory) != nullptr;
+  CloseClipboard();
+  if (!placed) {
+    GlobalFree(memory);
+    throw Exception("クリップボードに画像を置けません");
+  }
+}
+
+void TViewForm::Close1Click() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
+
+void TViewForm::ExecuteCommand(int command) {
+  switch (command) {
+    case kCopy1:
+      Copy1Click();
+      return;
+    case kClose1:
+      Close1Click();
+      return;
+    case kFullScreen1:
+      return;  // the item has no action
+  }
+  N4001Click(command);
+}
+
+LRESULT TViewForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  const POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      Paint();
+      return 0;
+    case WM_SIZE:
+      if (wp != SIZE_MINIMIZED) UpdateScrollBars();
+      return 0;
+    case WM_HSCROLL:
+    case WM_VSCROLL: {
+      const int bar = msg == WM_HSCROLL ? SB_HORZ : SB_VERT;
+      const RECT c = ClientRect();
+      const int page = bar == SB_HORZ ? c.right : c.bottom;
+      int pos = bar == SB_HORZ ? scroll_.x : scroll_.y;
+      switch (LOWORD(wp)) {
+        case SB_LINEUP:
+          pos -= kLineStep;
+          break;
+        case SB_LINEDOWN:
+          pos += kLineStep;
+          break;
+        case SB_PAGEUP:
+          pos -= page;
+          break;
+        case SB_PAGEDOWN:
+          pos += page;
+          break;
+        case SB_TOP:
+          pos = 0;
+          break;
+        case SB_BOTTOM:
+          pos = INT_MAX / 2;
+          break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: {
+          SCROLLINFO si{};
+          si.cbSize = sizeof(si);
+          si.fMask = SIF_TRACKPOS;
+          GetScrollInfo(hwnd_, bar, &si);
+          pos = si.nTrackPos;
+          break;
+        }
+      }
+      SetScrollPosition(bar, pos);
+      return 0;
+    }
+    case WM_MOUSEWHEEL:
+      SetScrollPosition(SB_VERT, scroll_.y - GET_WHEEL_DELTA_WPARAM(wp) * 3 * kLineStep / WHEEL_DELTA);
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      if (InPaintArea(at)) PaintBox1MouseDown(msg == WM_LBUTTONDOWN ? 0 : 2, at.x + scroll_.x, at.y + scroll_.y);
+      return 0;
+    case WM_MOUSEMOVE:
+      PaintBox1MouseMove((wp & MK_LBUTTON) != 0, at.x + scroll_.x, at.y + scroll_.y);
+      return 0;
+    case WM_LBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_RBUTTONUP:
+      PaintBox1MouseUp();
+      break;
+    case WM_CAPTURECHANGED:
+      if (reinterpret_cast<HWND>(lp) != hwnd_) dragging_ = false;
+      return 0;
+    case WM_SETCURSOR:
+      if (LOWORD(lp) == HTCLIENT && handOpen) {
+        POINT p{};
+        GetCursorPos(&p);
+        ScreenToClient(hwnd_, &p);
+        if (InPaintArea(p)) {
+          SetCursor(dragging_ && handClose ? handClose : handOpen);
+          return TRUE;
+        }
+      }
+      break;
+    case WM_CONTEXTMENU: {
+      POINT p = at;
+      if (lp == -1) {  // from the keyboard: at the client area's top-left corner
+        p = {0, 0};
+        ClientToScreen(hwnd_, &p);
+      } else {
+        POINT client = p;
+        ScreenToClient(hwnd_, &client);
+        if (!InPaintArea(client)) break;
+      }
+      const int command =
+          TrackPopupMenu(popup_, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, p.x, p.y, 0, hwnd_, nullptr);
+      if (command) ExecuteCommand(command);
+      return 0;
+    }
+    case WM_DESTROY:
+      FormDestroy();
+      return 0;
+  }
+  return Window::HandleMessage(msg, wp, lp);
+}
+
+TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::size_t item, int colorDepth,
+                          const std::function<int(const std::string&, win::Bitmap)>& addMenuItem,
+                          const std::function<void(int)>& removeMenuItem) {
+  const std::string path = FolderFilePath(folder, shown.Items.at(item).DiskName);
+  TViewForm& view = TViewForm::Create();
+  // Until the viewer stands in the window menu, a failure takes it away again.
+  struct Abandon {
+    HWND window;
+    ~Abandon() {
+      if (window) DestroyWindow(window);
+    }
+  } abandon{view.Handle()};
+  const TPictureEntry& entry = shown.EnsureThumbnail(item, colorDepth);
+  view.OpenPicture(path);
+  win::Bitmap glyph = entry.Thumbnail ? GlyphOf(*entry.Thumbnail) : win::Bitmap();
+  view.SetMenuItem(addMenuItem(view.FileName, std::move(glyph)));
+  view.OnRemoveMenuItem = removeMenuItem;
+  abandon.window = nullptr;
+  view.Show();
+  return view;
+}

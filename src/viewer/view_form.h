@@ -1,0 +1,96 @@
+// The viewer: one picture file in a window of its own, at 25 % to 400 %, scrolled by the
+// scroll bars or by dragging it with the hand, copied to the clipboard from its context menu.
+// Any number of viewers are open at once; each stands in the main window's window menu while
+// it is open. A viewer owns itself: it is made by Create, and its object goes with its window
+// when the window closes.
+//
+// The paint area (the picture at the zoom) is not a window: it is as large as the zoomed
+// picture (16000 x 12000 for a 12-megapixel photograph at 400 %), so only the part of it the
+// client area shows is ever drawn, straight from the source picture's rows.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "imaging/graphics.h"
+#include "viewer/view_geometry.h"
+#include "win/handle.h"
+#include "win/window.h"
+
+class TShownFolder;
+
+class TViewForm : public win::Window {
+ public:
+  // A new viewer, hidden, with FormCreate run.
+  static TViewForm& Create();
+  // The viewers open now.
+  static int Count();
+  // Closes every viewer (the main window going).
+  static void DestroyAll();
+
+  std::string FileName;  // the shown picture's full path
+  TPicture Picture;
+  int Zoom = 100;     // percent
+  int MenuItem = 0;   // command of the window-menu entry standing for this viewer; 0 none
+  POINT DragStart{};  // where the left button went down, in paint-area coordinates
+  // Removes a window-menu entry from the main window (its RemoveWindowMenuItem).
+  std::function<void(int command)> OnRemoveMenuItem;
+
+  // Loads the file, titles the window with its path and sizes the window to the picture.
+  // On failure the error is raised and the viewer shows what it showed before.
+  void OpenPicture(const std::string& path);
+  void SetMenuItem(int command) { MenuItem = command; }
+  // The paint area's size: the picture at the zoom.
+  viewer::Extent PaintSize() const;
+  // The scroll positions (the paint-area point at the client's top-left corner).
+  POINT ScrollPosition() const { return scroll_; }
+  // Sets one scroll bar's position, kept within its range; the client area scrolls with it.
+  void SetScrollPosition(int bar, int pos);
+  HMENU PopupMenu1() const { return popup_; }
+  // The context menu's command of a zoom item by its tag (25 ... 400), and of the others.
+  static int ZoomCommand(int tag);
+  enum MenuCommand { kCopy1 = 1, kFullScreen1, kClose1 };
+  void ExecuteCommand(int command);
+
+  // Handlers, named after the window's events.
+  void FormCreate();
+  // Draws the part of the picture the canvas's clip box holds (paint-area coordinates).
+  void PaintBox1Paint(win::Canvas& canvas);
+  // Every zoom item: the zoom is the item's tag.
+  void N4001Click(int command);
+  // Mouse on the paint area, in paint-area coordinates; button 0 left, 1 right, 2 middle.
+  void PaintBox1MouseDown(int button, int x, int y);
+  void PaintBox1MouseMove(bool leftHeld, int x, int y);
+  void PaintBox1MouseUp();
+  void Copy1Click();
+  void Close1Click();
+  void FormDestroy();
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+  void OnDestroyed() override;
+
+ private:
+  TViewForm();
+  // Sets the window to its left and top with the size, then fits it to the paint area and
+  // the screen.
+  void SizeAndFit(int width, int height);
+  // Scroll ranges and pages from the paint area and the client area; positions kept in range.
+  void UpdateScrollBars();
+  void Paint();
+  bool InPaintArea(POINT client) const;
+
+  win::Menu popup_;
+  POINT scroll_{0, 0};
+  bool dragging_ = false;
+  bool updatingBars_ = false;
+};
+
+// ListBox1DblClick: opens item `item` of the shown folder (its folder node's path `folder`)
+// in a new viewer and shows it. An item without a thumbnail gets one first; its glyph stands
+// in the new window-menu entry (addMenuItem: the main window's AddWindowMenuItem). When the
+// picture cannot be loaded the error is raised, and no viewer and no entry are left.
+TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::size_t item, int colorDepth,
+                          const std::function<int(const std::string&, win::Bitmap)>& addMenuItem,
+                          const std::function<void(int)>& removeMenuItem);

@@ -1,0 +1,214 @@
+// The viewer window under Wine: its size at each zoom and on the screen, what it paints from
+// the source picture, drag scrolling, the clipboard, and a picture that cannot be loaded.
+#include "viewer/view_form.h"
+
+#include <gtest/gtest.h>
+
+#include "imaging/jpeg_rows.h"
+#include "imaging/spi_bitmap.h"
+#include "imaging/test_pictures.h"
+#include "imaging/win_test_util.h"
+#include "win/app.h"
+#include "win/canvas.h"
+
+using imgtest::TempDir;
+
+namespace {
+
+class ViewForm : public testing::Test {
+ protected:
+  void SetUp() override { InitPictureFormats(); }
+  void TearDown() override {
+    TViewForm::DestroyAll();
+    DonePictureFormats();
+  }
+  // A viewer showing a photograph-like picture of the given size, loaded from a BMP file.
+  TViewForm& Open(int w, int h, std::uint32_t seed = 1) {
+    source_ = testpic::PhotoLike(w, h, seed);
+    TViewForm& v = TViewForm::Create();
+    v.OpenPicture(dir_.File("p" + std::to_string(w) + "x" + std::to_string(h) + ".bmp", Bmp(source_)));
+    return v;
+  }
+  // An uncompressed 24-bit BMP file of the pixels, so that what is drawn can be compared.
+  static imgtest::Bytes Bmp(const PixelBuffer& p) {
+    const std::uint32_t image = static_cast<std::uint32_t>(p.Size()), size = 54 + image;
+    imgtest::Bytes b(54);
+    auto put = [&](std::size_t at, std::uint32_t v, int n) {
+      for (int i = 0; i < n; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    b[0] = 'B', b[1] = 'M';
+    put(2, size, 4), put(10, 54, 4), put(14, 40, 4), put(18, p.Width(), 4), put(22, p.Height(), 4);
+    put(26, 1, 2), put(28, 24, 2), put(34, image, 4);
+    for (int y = p.Height() - 1; y >= 0; --y) b.insert(b.end(), p.Row(y), p.Row(y) + p.Stride());
+    return b;
+  }
+  static RECT WindowRect(const TViewForm& v) {
+    RECT r{};
+    GetWindowRect(v.Handle(), &r);
+    return r;
+  }
+
+  TempDir dir_;
+  PixelBuffer source_;
+};
+
+}  // namespace
+
+TEST_F(ViewForm, SizesFollowTheZoomAndStayOnTheScreen) {
+  TViewForm& v = Open(1000, 800);
+  EXPECT_EQ(v.Zoom, 100);
+  EXPECT_EQ(v.Text(), v.FileName);
+  EXPECT_EQ(v.PaintSize(), (viewer::Extent{1000, 800}));
+  RECT c = v.ClientRect();
+  EXPECT_EQ(c.right, 1000);  // the window fits the picture exactly: no scroll bars
+  EXPECT_EQ(c.bottom, 800);
+
+  v.ExecuteCommand(TViewForm::ZoomCommand(25));
+  EXPECT_EQ(v.PaintSize(), (viewer::Extent{250, 200}));
+  c = v.ClientRect();
+  EXPECT_EQ(c.right, 250);
+  EXPECT_EQ(c.bottom, 200);
+
+  // 400 %: 4000 x 3200, the window capped at the screen less 10 and moved onto the screen.
+  const int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+  SetWindowPos(v.Handle(), nullptr, sw - 300, sh - 250, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  v.ExecuteCommand(TViewForm::ZoomCommand(400));
+  EXPECT_EQ(v.PaintSize(), (viewer::Extent{4000, 3200}));
+  RECT w = WindowRect(v);
+  EXPECT_EQ(w.right - w.left, sw - 10);
+  EXPECT_EQ(w.bottom - w.top, sh - 10);
+  EXPECT_LE(w.right, sw);
+  EXPECT_LE(w.bottom, sh);
+  // Both scroll bars cover the whole paint area.
+  SCROLLINFO si{};
+  si.cbSize = sizeof(si);
+  si.fMask = SIF_RANGE | SIF_PAGE;
+  ASSERT_TRUE(GetScrollInfo(v.Handle(), SB_HORZ, &si));
+  EXPECT_EQ(si.nMax, 3999);
+  EXPECT_EQ(static_cast<int>(si.nPage), v.ClientRect().right);
+  ASSERT_TRUE(GetScrollInfo(v.Handle(), SB_VERT, &si));
+  EXPECT_EQ(si.nMax, 3199);
+
+  // Zooming out again scrolls back into range.
+  v.SetScrollPosition(SB_HORZ, 3000);
+  v.ExecuteCommand(TViewForm::ZoomCommand(50));
+  EXPECT_EQ(v.ScrollPosition().x, 0);
+  // "全画面表示" does nothing.
+  const RECT before = WindowRect(v);
+  v.ExecuteCommand(TViewForm::kFullScreen1);
+  const RECT after = WindowRect(v);
+  EXPECT_TRUE(EqualRect(&before, &after));
+  EXPECT_EQ(v.Zoom, 50);
+
+  TViewForm& small = Open(3, 3);
+  small.ExecuteCommand(TViewForm::ZoomCommand(75));
+  EXPECT_EQ(small.PaintSize(), (viewer::Extent{2, 2}));
+}
+
+TEST_F(ViewForm, ContextMenuHasTheZoomItemsUnchecked) {
+  TViewForm& v = Open(40, 30);
+  HMENU popup = v.PopupMenu1();
+  ASSERT_EQ(GetMenuItemCount(popup), 6);
+  HMENU view = GetSubMenu(popup, 1);
+  ASSERT_TRUE(view);
+  EXPECT_EQ(GetMenuItemCount(view), 9);
+  EXPECT_EQ(GetMenuDefaultItem(view, FALSE, 0), static_cast<UINT>(TViewForm::ZoomCommand(100)));
+  for (int tag : {25, 50, 75, 100, 200, 300, 400}) {
+    const UINT state = GetMenuState(view, static_cast<UINT>(TViewForm::ZoomCommand(tag)), MF_BYCOMMAND);
+    EXPECT_NE(state, static_cast<UINT>(-1)) << tag;
+    EXPECT_FALSE(state & MF_CHECKED) << tag;
+  }
+  v.ExecuteCommand(TViewForm::ZoomCommand(200));
+  EXPECT_FALSE(GetMenuState(view, static_cast<UINT>(TViewForm::ZoomCommand(200)), MF_BYCOMMAND) & MF_CHECKED);
+}
+
+TEST_F(ViewForm, PaintsTheDamagedPartFromTheSourcePixels) {
+  TViewForm& v = Open(400, 300, 5);
+  v.ExecuteCommand(TViewForm::ZoomCommand(400));
+  // A 100 x 80 part in the middle of the 1600 x 1200 paint area.
+  win::MemoryBitmap bmp(100, 80);
+  SetViewportOrgEx(bmp.Dc(), -798, -601, nullptr);
+  IntersectClipRect(bmp.Dc(), 798, 601, 898, 681);
+  win::Canvas canvas(bmp.Dc());
+  v.PaintBox1Paint(canvas);
+  for (int y = 0; y < 80; y += 7)
+    for (int x = 0; x < 100; x += 3)
+      ASSERT_EQ(bmp.Pixel(x, y), source_.Pixel((798 + x) / 4, (601 + y) / 4)) << x << "," << y;
+}
+
+TEST_F(ViewForm, DraggingScrollsAndStopsAtTheStart) {
+  TViewForm& v = Open(400, 300);
+  v.ExecuteCommand(TViewForm::ZoomCommand(400));
+  v.Show();
+  v.SetScrollPosition(SB_HORZ, 100);
+  v.SetScrollPosition(SB_VERT, 50);
+  auto send = [&](UINT msg, WPARAM keys, int x, int y) { SendMessageW(v.Handle(), msg, keys, MAKELPARAM(x, y)); };
+  send(WM_LBUTTONDOWN, MK_LBUTTON, 300, 200);
+  EXPECT_EQ(v.DragStart.x, 400);  // paint-area coordinates
+  EXPECT_EQ(v.DragStart.y, 250);
+  EXPECT_EQ(GetCapture(), v.Handle());
+  // The picture follows the mouse: dragged left and up, the view scrolls right and down.
+  send(WM_MOUSEMOVE, MK_LBUTTON, 260, 170);
+  EXPECT_EQ(v.ScrollPosition().x, 140);
+  EXPECT_EQ(v.ScrollPosition().y, 80);
+  send(WM_MOUSEMOVE, MK_LBUTTON, 300, 200);  // back where it was grabbed
+  EXPECT_EQ(v.ScrollPosition().x, 100);
+  EXPECT_EQ(v.ScrollPosition().y, 50);
+  // Past the start stops at 0, and the scroll bars agree.
+  send(WM_MOUSEMOVE, MK_LBUTTON, 700, 600);
+  EXPECT_EQ(v.ScrollPosition().x, 0);
+  EXPECT_EQ(v.ScrollPosition().y, 0);
+  EXPECT_EQ(GetScrollPos(v.Handle(), SB_HORZ), 0);
+  send(WM_LBUTTONUP, 0, 700, 600);
+  EXPECT_NE(GetCapture(), v.Handle());
+  // Without the button held the mouse scrolls nothing.
+  send(WM_MOUSEMOVE, 0, 100, 100);
+  EXPECT_EQ(v.ScrollPosition().x, 0);
+  // Beyond the far end the scroll bar keeps the position within its range.
+  v.SetScrollPosition(SB_HORZ, 100000);
+  EXPECT_EQ(v.ScrollPosition().x, 1600 - v.ClientRect().right);
+}
+
+TEST_F(ViewForm, CopyPutsThePictureOnTheClipboardAsABitmap) {
+  TViewForm& v = Open(30, 20, 3);
+  v.Copy1Click();
+  ASSERT_TRUE(OpenClipboard(v.Handle()));
+  HANDLE data = GetClipboardData(CF_DIB);
+  ASSERT_TRUE(data);
+  const auto* header = static_cast<const BITMAPINFOHEADER*>(GlobalLock(data));
+  EXPECT_EQ(header->biWidth, 30);
+  EXPECT_EQ(header->biHeight, 20);
+  EXPECT_EQ(header->biBitCount, 24);
+  // Bottom row first: the top-left pixel is in the last row.
+  const auto* rows = reinterpret_cast<const std::uint8_t*>(header + 1);
+  const std::uint8_t* topLeft = rows + static_cast<std::size_t>(PixelBuffer::StrideFor(30)) * 19;
+  EXPECT_EQ(topLeft[0] << 16 | topLeft[1] << 8 | topLeft[2], source_.Pixel(0, 0));
+  GlobalUnlock(data);
+  CloseClipboard();
+}
+
+TEST_F(ViewForm, APictureThatCannotBeLoadedLeavesTheViewerAsItWas) {
+  TViewForm& v = Open(40, 30);
+  const std::string shown = v.FileName;
+  EXPECT_THROW(v.OpenPicture(dir_.File("bad.jpg", {'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'})), Exception);
+  try {
+    v.OpenPicture(dir_.File("x.qqq", {1, 2, 3}));
+    FAIL();
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "拡張子 .qqq の画像形式は処理できません");
+  }
+  EXPECT_EQ(v.FileName, shown);
+  EXPECT_EQ(v.PaintSize(), (viewer::Extent{40, 30}));
+}
+
+TEST_F(ViewForm, ClosingDestroysTheViewerAndRemovesItsEntry) {
+  TViewForm& v = Open(40, 30);
+  std::vector<int> removed;
+  v.SetMenuItem(1234);
+  v.OnRemoveMenuItem = [&](int command) { removed.push_back(command); };
+  EXPECT_EQ(TViewForm::Count(), 1);
+  v.ExecuteCommand(TViewForm::kClose1);
+  win::Application::ProcessMessages();
+  EXPECT_EQ(TViewForm::Count(), 0);
+  EXPECT_EQ(removed, std::vector<int>{1234});
+}

@@ -1,0 +1,48 @@
+#include "viewer/view_geometry.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+
+namespace viewer {
+
+Extent PaintExtent(Extent picture, int zoom) {
+  return {static_cast<int>(static_cast<std::int64_t>(picture.W) * zoom / 100),
+          static_cast<int>(static_cast<std::int64_t>(picture.H) * zoom / 100)};
+}
+
+Bounds FitToScreen(Bounds window, Extent client, Extent paint, Extent screen) {
+  int w = paint.W + (window.W - client.W), h = paint.H + (window.H - client.H);
+  if (w + 10 > screen.W) w = screen.W - 10;
+  if (h + 10 > screen.H) h = screen.H - 10;
+  int x = window.X, y = window.Y;
+  if (x + w > screen.W) x = screen.W - w;
+  if (y + h > screen.H) y = screen.H - h;
+  return {x, y, w, h};
+}
+
+int DragScrollPosition(int dragStart, int scrollPos, int mouse) { return std::max(0, dragStart + scrollPos - mouse); }
+
+SpanMap SourceSpan(Span damaged, int sourceLength, int paintLength) {
+  if (sourceLength <= 0 || paintLength <= 0) return {};
+  const int from = std::max(damaged.From, 0), to = std::min(damaged.To, paintLength);
+  if (from >= to) return {};
+  // Paint pixel d shows source pixel d * source div paint.
+  const std::int64_t src = sourceLength, dst = paintLength, g = std::gcd(src, dst), pd = dst / g, ps = src / g;
+  if (pd <= 64) {
+    // Every pd paint pixels show exactly ps source pixels: the span widened to whole periods
+    // is drawn by a stretch of the very same ratio as the whole picture's.
+    const std::int64_t e0 = from / pd * pd, e1 = std::min((to + pd - 1) / pd * pd, dst);
+    return {{static_cast<int>(e0 / pd * ps), static_cast<int>(e1 / pd * ps)},
+            {static_cast<int>(e0), static_cast<int>(e1)}};
+  }
+  // Sizes without a short period (a picture side that the zoom does not divide): the source
+  // pixels `from` .. `to - 1` show, and the paint pixels that show them, each end rounded up
+  // the same way for every span, so that neighbouring paints meet without a seam.
+  const int s0 = static_cast<int>(from * src / dst);
+  const int s1 = static_cast<int>((to - 1) * src / dst + 1);
+  auto place = [&](std::int64_t s) { return static_cast<int>((s * dst + src - 1) / src); };
+  return {{s0, s1}, {place(s0), place(s1)}};
+}
+
+}  // namespace viewer

@@ -1,0 +1,47 @@
+// The viewer's arithmetic, free of Windows: the paint area's size at a zoom, the window's
+// bounds fitted to the paint area and the screen, the scroll positions a drag gives, and the
+// part of the source picture that a damaged part of the paint area shows.
+#pragma once
+
+namespace viewer {
+
+constexpr int kMinZoom = 25, kMaxZoom = 400;
+
+struct Extent {
+  int W = 0, H = 0;
+  bool operator==(const Extent&) const = default;
+};
+struct Bounds {
+  int X = 0, Y = 0, W = 0, H = 0;
+  bool operator==(const Bounds&) const = default;
+};
+
+// The paint area of a picture at a zoom in percent: each side times the zoom div 100.
+Extent PaintExtent(Extent picture, int zoom);
+
+// The window's bounds fitted to its paint area and the screen. window: its bounds now;
+// client: its client size now (the frame and any scroll bars are what lies between the two).
+// The size is the paint area plus that frame, at most the screen less 10 in each direction;
+// the window then moves left and up as far as it must to stay on the screen.
+Bounds FitToScreen(Bounds window, Extent client, Extent paint, Extent screen);
+
+// A drag's scroll position on one axis: where the left button went down and where the mouse
+// is now, both in paint-area coordinates, and the scroll position now. Never below 0; the
+// scroll bar itself keeps the position within its range.
+int DragScrollPosition(int dragStart, int scrollPos, int mouse);
+
+// The source pixels that one damaged span [From, To) of the paint area shows, and where those
+// source pixels land in the paint area: Dest covers the damaged span, and drawing Source
+// stretched into Dest draws exactly what the whole picture stretched into the whole paint
+// area draws there. Empty (Source.From == Source.To) when the span misses the picture.
+struct Span {
+  int From = 0, To = 0;
+  bool operator==(const Span&) const = default;
+};
+struct SpanMap {
+  Span Source, Dest;
+  bool operator==(const SpanMap&) const = default;
+};
+SpanMap SourceSpan(Span damaged, int sourceLength, int paintLength);
+
+}  // namespace viewer

@@ -1,0 +1,173 @@
+// The viewer, timed in the real main window with a folder holding one large photograph:
+//  1. opening it, from the list's double-click to the viewer's first complete paint, against
+//     a plain in-process libjpeg-turbo decode of the same file into a buffer (same library
+//     build), interleaved in one run;
+//  2. dragging a 400 % view of it in a 752 x 539 window: the time of each step, the mouse move
+//     and the repaint it brings, and a full repaint of the window for comparison.
+//
+//   viewer_bench <picture.jpg> [runs]
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// jpeglib.h needs FILE and size_t declared first.
+#include <jpeglib.h>
+
+#include "album/album_file.h"
+#include "app/form1.h"
+#include "bench_clock.h"
+#include "catalogue/gauge_form.h"
+#include "imaging/spi_bitmap.h"
+#include "viewer/view_form.h"
+#include "win/app.h"
+#include "win/error.h"
+#include "win/file_io.h"
+#include "win/sjis.h"
+#include "win/test_dialogs.h"
+#include "win/test_files.h"
+#include "win/text.h"
+
+namespace {
+
+// The plain decode: read the file, decode it with the defaults into one RGB buffer.
+std::vector<std::uint8_t> PlainDecode(const std::string& file) {
+  std::vector<std::uint8_t> data = win::ReadFileBytes(file);
+  jpeg_decompress_struct cinfo;
+  jpeg_error_mgr err;
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  jpeg_start_decompress(&cinfo);
+  const std::size_t stride = static_cast<std::size_t>(cinfo.output_width) * cinfo.output_components;
+  std::vector<std::uint8_t> pixels(stride * cinfo.output_height);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = pixels.data() + stride * cinfo.output_scanline;
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return pixels;
+}
+
+double Percentile(std::vector<double> v, double p) {
+  std::sort(v.begin(), v.end());
+  return v[std::min(v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size())))];
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: viewer_bench picture.jpg [runs]\n");
+    return 2;
+  }
+  const std::string picture = win::Narrow(argv[1]);
+  const int runs = argc > 2 ? std::max(1, _wtoi(argv[2])) : 7;
+  try {
+    InitPictureFormats();
+    win::ScriptedDialogs dialogs;  // a message would stop the run: it is counted instead
+    // The main window with one album whose folder holds a copy of the picture.
+    win::TempFolder lib, folder;
+    const std::string name = std::string(sjis::ExtractFileName(picture));
+    folder.Write(folder.Path() + "\\" + name, win::ReadFileBytes(picture));
+    TFolderList folders;
+    folders.push_back({folder.Path(), std::make_unique<TFolderRecord>()});
+    std::vector<AlbumRef> albums = {AlbumRef{"bench", 0x0000FF, "ＭＳ 明朝", 0xFFFFFF, folders}};
+    lib.Write(lib.Path() + "\\Quiran.Alb", WriteAlbumLibrary(albums));
+    TForm1 form(lib.Path() + "\\Quiran.Alb");
+    TGaugeForm gauge;
+    form.GaugeForm = &gauge;
+    form.Show();
+    form.BookShape1Click(*form.Books.at(0));
+    HWND tree = form.TreeView1.Handle();
+    form.TreeView1.Select(reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(form.RootNode))));
+    form.TreeView1Click();  // the folder is shown and its thumbnail made
+    HWND list = form.ListBox1.Handle();
+    SendMessageW(list, LB_SETCURSEL, 0, 0);
+    const std::wstring caption = win::Wide(folder.Path() + "\\" + form.Folder.Items.at(0).DiskName);
+
+    // Opens the viewer as a double-click does and waits for its first paint; answers it.
+    auto open = [&] {
+      SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+      HWND view = FindWindowW(nullptr, caption.c_str());
+      if (!view) throw Exception("the viewer did not open");
+      UpdateWindow(view);
+      GdiFlush();
+      return view;
+    };
+    auto close = [](HWND view) {
+      SendMessageW(view, WM_CLOSE, 0, 0);
+      win::Application::ProcessMessages();
+    };
+    close(open());  // one untimed round of each warms the file cache and the allocator
+    PlainDecode(picture);
+    std::vector<double> opened, plain;
+    for (int i = 0; i < runs; ++i) {
+      double start = Now();
+      HWND view = open();
+      opened.push_back(Now() - start);
+      close(view);
+      start = Now();
+      PlainDecode(picture);
+      plain.push_back(Now() - start);
+    }
+
+    // Dragging a 400 % view, from the middle of the picture towards its bottom-right corner.
+    HWND view = open();
+    auto* viewer = dynamic_cast<TViewForm*>(win::Window::FromHandle(view));
+    if (!viewer) throw Exception("no viewer object");
+    const int width = viewer->Picture.Width(), height = viewer->Picture.Height();
+    viewer->ExecuteCommand(TViewForm::ZoomCommand(400));
+    SetWindowPos(view, nullptr, 20, 20, 752, 539, SWP_NOZORDER);
+    const viewer::Extent paint = viewer->PaintSize();
+    viewer->SetScrollPosition(SB_HORZ, paint.W / 2);
+    viewer->SetScrollPosition(SB_VERT, paint.H / 2);
+    UpdateWindow(view);
+    RECT client{};
+    GetClientRect(view, &client);
+    std::vector<double> steps, full;
+    POINT mouse{client.right / 2, client.bottom / 2};
+    SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(mouse.x, mouse.y));
+    for (int i = 0; i < 150; ++i) {
+      // The mouse goes back and forth across the window, as a hand does.
+      const int dx = (i / 25) % 2 ? 9 : -9, dy = (i / 25) % 2 ? 5 : -5;
+      mouse = {mouse.x + dx, mouse.y + dy};
+      const double start = Now();
+      SendMessageW(view, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(mouse.x, mouse.y));
+      UpdateWindow(view);
+      GdiFlush();
+      steps.push_back(Now() - start);
+    }
+    SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(mouse.x, mouse.y));
+    for (int i = 0; i < 20; ++i) {
+      const double start = Now();
+      InvalidateRect(view, nullptr, FALSE);
+      UpdateWindow(view);
+      GdiFlush();
+      full.push_back(Now() - start);
+    }
+    close(view);
+
+    const double a = Median(opened), b = Median(plain);
+    const double worst = *std::max_element(steps.begin(), steps.end());
+    std::printf("picture: %s, %d x %d, %d runs each, medians\n", name.c_str(), width, height, runs);
+    std::printf("double-click to first complete paint:       %8.1f ms\n", a * 1000);
+    std::printf("plain libjpeg-turbo decode, file to buffer: %8.1f ms\n", b * 1000);
+    std::printf("ratio (viewer / plain): %.3f (target <= 1.2)\n", a / b);
+    std::printf("dragging at 400 %% in a %ld x %ld client area (752 x 539 window), %zu steps:\n", client.right,
+                client.bottom, steps.size());
+    std::printf("  per step (move and repaint): median %.2f ms, 95th percentile %.2f ms, worst %.2f ms (target < 15)\n",
+                Median(steps) * 1000, Percentile(steps, 0.95) * 1000, worst * 1000);
+    std::printf("  whole client area repainted:  median %.2f ms\n", Median(full) * 1000);
+    if (!dialogs.messages.empty()) std::printf("messages shown: %zu (first: %s)\n", dialogs.messages.size(), dialogs.messages[0].text.c_str());
+    return a / b <= 1.2 && worst < 0.015 && dialogs.messages.empty() ? 0 : 1;
+  } catch (const Exception& e) {
+    std::fprintf(stderr, "failed: %s\n", e.what());
+    return 2;
+  }
+}
