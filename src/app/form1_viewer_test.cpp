@@ -55,16 +55,18 @@ class FormViewer : public testing::Test {
       if (i.DiskName == name) return i;
     throw Exception("no item " + name);
   }
+  static BOOL CALLBACK CollectViewer(HWND h, LPARAM lp) noexcept {
+    try {
+      if (auto* v = dynamic_cast<TViewForm*>(win::Window::FromHandle(h)))
+        reinterpret_cast<std::vector<TViewForm*>*>(lp)->push_back(v);
+      return TRUE;
+    } catch (...) {
+      return FALSE;
+    }
+  }
   std::vector<TViewForm*> Viewers() {
     std::vector<TViewForm*> out;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND h, LPARAM lp) {
-          if (auto* v = dynamic_cast<TViewForm*>(win::Window::FromHandle(h)))
-            reinterpret_cast<std::vector<TViewForm*>*>(lp)->push_back(v);
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&out));
+    EnumThreadWindows(GetCurrentThreadId(), &CollectViewer, reinterpret_cast<LPARAM>(&out));
     return out;
   }
   int MenuCount() { return GetMenuItemCount(form_->WindowMenu()); }
