@@ -3,12 +3,16 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <future>
 #include <memory>
 #include <vector>
 
 #include "catalogue/shown_folder.h"
+#include "catalogue/thumbnail_maker.h"
+#include "imaging/jpeg_image.h"
 #include "win/app.h"
 #include "win/error.h"
+#include "win/file_io.h"
 #include "win/text.h"
 
 using viewer::Extent;
@@ -139,17 +143,34 @@ void TViewForm::FormDestroy() {
   if (MenuItem && OnRemoveMenuItem) OnRemoveMenuItem(std::exchange(MenuItem, 0));
 }
 
-Extent TViewForm::PaintSize() const { return viewer::PaintExtent({Picture.Width(), Picture.Height()}, Zoom); }
+Extent TViewForm::PaintSize() const { return viewer::PaintExtent(pictureSize_, Zoom); }
 
 void TViewForm::OpenPicture(const std::string& path) {
   TPicture picture;
   picture.LoadFromFile(path);
-  Picture = std::move(picture);
+  PreparePicture(path, {picture.Width(), picture.Height()});
+  SetPicture(std::move(picture));
+}
+
+void TViewForm::PreparePicture(const std::string& path, Extent pictureSize) {
+  Picture = TPicture();
+  pictureSize_ = pictureSize;
   FileName = path;
   SetText(path);
   scroll_ = {0, 0};
   const Extent paint = PaintSize();
   SizeAndFit(paint.W + 20, paint.H + 50);
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void TViewForm::SetPicture(TPicture picture) {
+  Picture = std::move(picture);
+  const Extent size{Picture.Width(), Picture.Height()};
+  if (!(size == pictureSize_)) {
+    pictureSize_ = size;
+    const Extent paint = PaintSize();
+    SizeAndFit(paint.W + 20, paint.H + 50);
+  }
   InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
@@ -220,10 +241,12 @@ void TViewForm::SetScrollPosition(int bar, int pos) {
   if (pos == now) return;
   const int delta = now - pos;
   now = pos;
-  SetScrollPos(hwnd_, bar, pos, TRUE);
+  if (!dragging_) ShowScrollPosition(bar);
   // What stays in view is moved on the screen; only the uncovered strip is painted afresh.
   ScrollWindowEx(hwnd_, horz ? delta : 0, horz ? 0 : delta, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE);
 }
+
+void TViewForm::ShowScrollPosition(int bar) { SetScrollPos(hwnd_, bar, bar == SB_HORZ ? scroll_.x : scroll_.y, TRUE); }
 
 void TViewForm::Paint() {
   win::PaintDc pdc(hwnd_);
@@ -257,7 +280,11 @@ void TViewForm::Paint() {
 void TViewForm::PaintBox1Paint(win::Canvas& canvas) {
   const PixelBuffer& pixels = Picture.Pixels();
   RECT clip{};
-  if (pixels.Empty() || GetClipBox(canvas.Dc(), &clip) <= NULLREGION) return;
+  if (GetClipBox(canvas.Dc(), &clip) <= NULLREGION) return;
+  if (pixels.Empty()) {  // still being decoded
+    FillRect(canvas.Dc(), &clip, GetSysColorBrush(COLOR_BTNFACE));
+    return;
+  }
   // Only the damaged part, from the source rows it shows: the zoomed picture as a whole
   // would be far too large to make.
   const Extent paint = PaintSize();
@@ -267,9 +294,16 @@ void TViewForm::PaintBox1Paint(win::Canvas& canvas) {
   const int rows = y.Source.To - y.Source.From;
   // A header for just those rows: GDI never converts more of the picture than is drawn.
   BITMAPINFO bi = win::Dib24Info(pixels.Width(), rows);
+  const int w = x.Dest.To - x.Dest.From, h = y.Dest.To - y.Dest.From;
+  if (w == x.Source.To - x.Source.From && h == rows) {
+    // At 100 % the rows are copied as they are, which is quicker than a stretch.
+    SetDIBitsToDevice(canvas.Dc(), x.Dest.From, y.Dest.From, w, h, x.Source.From, 0, 0, rows, pixels.Row(y.Source.From),
+                      &bi, DIB_RGB_COLORS);
+    return;
+  }
   const int mode = SetStretchBltMode(canvas.Dc(), COLORONCOLOR);
-  StretchDIBits(canvas.Dc(), x.Dest.From, y.Dest.From, x.Dest.To - x.Dest.From, y.Dest.To - y.Dest.From, x.Source.From,
-                0, x.Source.To - x.Source.From, rows, pixels.Row(y.Source.From), &bi, DIB_RGB_COLORS, SRCCOPY);
+  StretchDIBits(canvas.Dc(), x.Dest.From, y.Dest.From, w, h, x.Source.From, 0, x.Source.To - x.Source.From, rows,
+                pixels.Row(y.Source.From), &bi, DIB_RGB_COLORS, SRCCOPY);
   SetStretchBltMode(canvas.Dc(), mode);
 }
 
@@ -293,11 +327,22 @@ void TViewForm::PaintBox1MouseMove(bool leftHeld, int x, int y) {
   const int v = viewer::DragScrollPosition(DragStart.y, scroll_.y, y);
   if (v != scroll_.y) SetScrollPosition(SB_VERT, v);
   if (h != scroll_.x) SetScrollPosition(SB_HORZ, h);
+  // Drawing a scroll bar can take longer than drawing the picture (8 ms under Wine): the
+  // picture follows the mouse at once, the bars one per move in turn, both when it ends.
+  for (int bar : {nextBar_, 1 - nextBar_}) {
+    if (GetScrollPos(hwnd_, bar) != (bar == SB_HORZ ? scroll_.x : scroll_.y)) {
+      ShowScrollPosition(bar);
+      nextBar_ = 1 - bar;
+      break;
+    }
+  }
 }
 
 void TViewForm::PaintBox1MouseUp() {
   if (!dragging_) return;
   dragging_ = false;
+  ShowScrollPosition(SB_HORZ);
+  ShowScrollPosition(SB_VERT);
   if (GetCapture() == hwnd_) ReleaseCapture();
   SetCursor(handOpen ? handOpen : LoadCursorW(nullptr, IDC_ARROW));
 }
@@ -412,7 +457,7 @@ LRESULT TViewForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       PaintBox1MouseUp();
       break;
     case WM_CAPTURECHANGED:
-      if (reinterpret_cast<HWND>(lp) != hwnd_) dragging_ = false;
+      if (reinterpret_cast<HWND>(lp) != hwnd_) PaintBox1MouseUp();
       return 0;
     case WM_SETCURSOR:
       if (LOWORD(lp) == HTCLIENT && handOpen) {
@@ -451,8 +496,24 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
                           const std::function<int(const std::string&, win::Bitmap)>& addMenuItem,
                           const std::function<void(int)>& removeMenuItem) {
   const std::string path = FolderFilePath(folder, shown.Items.at(item).DiskName);
+  // A JPEG, which Quiran decodes itself on any thread, decodes on a worker from the start,
+  // while the window is made, sized from the file's header and shown: making and showing a
+  // window takes about as long as decoding a large photograph on some systems (Wine). Other
+  // kinds load on this thread.
+  std::future<TPicture> decoding;
+  Extent size;
+  if (ThumbnailDecoderFor(path) == TThumbnailDecoder::Jpeg) {
+    const std::vector<std::uint8_t> bytes = win::ReadFileBytes(path);
+    const JpegSize header = ReadJpegSize(bytes.data(), bytes.size());
+    size = {header.Width, header.Height};
+    decoding = std::async(std::launch::async, [path] {
+      TPicture picture;
+      picture.LoadFromFile(path);
+      return picture;
+    });
+  }
   TViewForm& view = TViewForm::Create();
-  // Until the viewer stands in the window menu, a failure takes it away again.
+  // Until the viewer shows its picture, a failure takes it away again, with its entry.
   struct Abandon {
     HWND window;
     ~Abandon() {
@@ -460,11 +521,16 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
     }
   } abandon{view.Handle()};
   const TPictureEntry& entry = shown.EnsureThumbnail(item, colorDepth);
-  view.OpenPicture(path);
+  if (decoding.valid()) {
+    view.PreparePicture(path, size);
+  } else {
+    view.OpenPicture(path);
+  }
   win::Bitmap glyph = entry.Thumbnail ? GlyphOf(*entry.Thumbnail) : win::Bitmap();
-  view.SetMenuItem(addMenuItem(view.FileName, std::move(glyph)));
   view.OnRemoveMenuItem = removeMenuItem;
-  abandon.window = nullptr;
+  view.SetMenuItem(addMenuItem(view.FileName, std::move(glyph)));
   view.Show();
+  if (decoding.valid()) view.SetPicture(decoding.get());
+  abandon.window = nullptr;
   return view;
 }

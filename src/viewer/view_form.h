@@ -40,6 +40,11 @@ class TViewForm : public win::Window {
   // Loads the file, titles the window with its path and sizes the window to the picture.
   // On failure the error is raised and the viewer shows what it showed before.
   void OpenPicture(const std::string& path);
+  // OpenPicture in two steps, for a picture decoded elsewhere meanwhile: the caption and the
+  // window's size for a picture of the given size, then the picture itself (the window is
+  // sized again should its size differ).
+  void PreparePicture(const std::string& path, viewer::Extent pictureSize);
+  void SetPicture(TPicture picture);
   void SetMenuItem(int command) { MenuItem = command; }
   // The paint area's size: the picture at the zoom.
   viewer::Extent PaintSize() const;
@@ -78,12 +83,16 @@ class TViewForm : public win::Window {
   void SizeAndFit(int width, int height);
   // Scroll ranges and pages from the paint area and the client area; positions kept in range.
   void UpdateScrollBars();
+  // Draws a scroll bar at the view's position.
+  void ShowScrollPosition(int bar);
   void Paint();
   bool InPaintArea(POINT client) const;
 
   win::Menu popup_;
+  viewer::Extent pictureSize_;  // the picture's, or the one being decoded
   POINT scroll_{0, 0};
   bool dragging_ = false;
+  int nextBar_ = SB_HORZ;  // the scroll bar a drag draws next
   bool updatingBars_ = false;
 };
 

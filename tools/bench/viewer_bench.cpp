@@ -93,7 +93,8 @@ int wmain(int argc, wchar_t** argv) {
 
     // Opens the viewer as a double-click does and waits for its first paint; answers it.
     auto open = [&] {
-      SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_DBLCLK), reinterpret_cast<LPARAM>(list));
+      SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_DBLCLK),
+                   reinterpret_cast<LPARAM>(list));
       HWND view = FindWindowW(nullptr, caption.c_str());
       if (!view) throw Exception("the viewer did not open");
       UpdateWindow(view);
@@ -164,7 +165,8 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("  per step (move and repaint): median %.2f ms, 95th percentile %.2f ms, worst %.2f ms (target < 15)\n",
                 Median(steps) * 1000, Percentile(steps, 0.95) * 1000, worst * 1000);
     std::printf("  whole client area repainted:  median %.2f ms\n", Median(full) * 1000);
-    if (!dialogs.messages.empty()) std::printf("messages shown: %zu (first: %s)\n", dialogs.messages.size(), dialogs.messages[0].text.c_str());
+    if (!dialogs.messages.empty())
+      std::printf("messages shown: %zu (first: %s)\n", dialogs.messages.size(), dialogs.messages[0].text.c_str());
     return a / b <= 1.2 && worst < 0.015 && dialogs.messages.empty() ? 0 : 1;
   } catch (const Exception& e) {
     std::fprintf(stderr, "failed: %s\n", e.what());
