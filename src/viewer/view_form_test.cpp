@@ -214,3 +214,23 @@ TEST_F(ViewForm, ClosingDestroysTheViewerAndRemovesItsEntry) {
   EXPECT_EQ(TViewForm::Count(), 0);
   EXPECT_EQ(removed, std::vector<int>{1234});
 }
+
+TEST_F(ViewForm, ItsWindowShowsThePictureAtEveryZoom) {
+  TViewForm& v = Open(400, 300, 9);
+  v.Show();
+  for (int zoom : {100, 50, 25, 75, 200, 400}) {
+    v.ExecuteCommand(TViewForm::ZoomCommand(zoom));
+    UpdateWindow(v.Handle());
+    const RECT c = v.ClientRect();
+    win::MemoryBitmap shot(c.right, c.bottom);
+    HDC dc = GetDC(v.Handle());
+    BitBlt(shot.Dc(), 0, 0, c.right, c.bottom, dc, 0, 0, SRCCOPY);
+    ReleaseDC(v.Handle(), dc);
+    // A point inside the picture shows the source pixel under it (give or take a neighbour).
+    const int x = std::min<int>(c.right, v.PaintSize().W) / 2, y = std::min<int>(c.bottom, v.PaintSize().H) / 2;
+    const std::uint32_t got = shot.Pixel(x, y);
+    const std::uint32_t want = source_.Pixel((x + v.ScrollPosition().x) * 100 / zoom, (y + v.ScrollPosition().y) * 100 / zoom);
+    for (int shift : {0, 8, 16})
+      EXPECT_NEAR(static_cast<int>(got >> shift & 0xFF), static_cast<int>(want >> shift & 0xFF), 40) << "zoom " << zoom;
+  }
+}
