@@ -13,14 +13,12 @@
 #include <string>
 #include <vector>
 
-// jpeglib.h needs FILE and size_t declared first.
-#include <jpeglib.h>
-
 #include "album/album_file.h"
 #include "app/form1.h"
 #include "bench_clock.h"
 #include "catalogue/gauge_form.h"
 #include "imaging/spi_bitmap.h"
+#include "plain_decode.h"
 #include "viewer/view_form.h"
 #include "win/app.h"
 #include "win/error.h"
@@ -31,27 +29,6 @@
 #include "win/text.h"
 
 namespace {
-
-// The plain decode: read the file, decode it with the defaults into one RGB buffer.
-std::vector<std::uint8_t> PlainDecode(const std::string& file) {
-  std::vector<std::uint8_t> data = win::ReadFileBytes(file);
-  jpeg_decompress_struct cinfo;
-  jpeg_error_mgr err;
-  cinfo.err = jpeg_std_error(&err);
-  jpeg_create_decompress(&cinfo);
-  jpeg_mem_src(&cinfo, data.data(), static_cast<unsigned long>(data.size()));
-  jpeg_read_header(&cinfo, TRUE);
-  jpeg_start_decompress(&cinfo);
-  const std::size_t stride = static_cast<std::size_t>(cinfo.output_width) * cinfo.output_components;
-  std::vector<std::uint8_t> pixels(stride * cinfo.output_height);
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = pixels.data() + stride * cinfo.output_scanline;
-    jpeg_read_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_decompress(&cinfo);
-  jpeg_destroy_decompress(&cinfo);
-  return pixels;
-}
 
 double Percentile(std::vector<double> v, double p) {
   std::sort(v.begin(), v.end());
@@ -106,7 +83,8 @@ int wmain(int argc, wchar_t** argv) {
       win::Application::ProcessMessages();
     };
     close(open());  // one untimed round of each warms the file cache and the allocator
-    PlainDecode(picture);
+    int width = 0, height = 0;
+    PlainDecode(picture, width, height);
     std::vector<double> opened, plain;
     for (int i = 0; i < runs; ++i) {
       double start = Now();
@@ -114,7 +92,7 @@ int wmain(int argc, wchar_t** argv) {
       opened.push_back(Now() - start);
       close(view);
       start = Now();
-      PlainDecode(picture);
+      PlainDecode(picture, width, height);
       plain.push_back(Now() - start);
     }
 
@@ -122,7 +100,8 @@ int wmain(int argc, wchar_t** argv) {
     HWND view = open();
     auto* viewer = dynamic_cast<TViewForm*>(win::Window::FromHandle(view));
     if (!viewer) throw Exception("no viewer object");
-    const int width = viewer->Picture.Width(), height = viewer->Picture.Height();
+    if (viewer->Picture.Width() != width || viewer->Picture.Height() != height)
+      throw Exception("the viewer's picture is not the plain decode's size");
     viewer->ExecuteCommand(TViewForm::ZoomCommand(400));
     SetWindowPos(view, nullptr, 20, 20, 752, 539, SWP_NOZORDER);
     const viewer::Extent paint = viewer->PaintSize();
