@@ -71,12 +71,15 @@ void TListItemDrawer::Draw(HDC dc, const RECT& r, const TFileItem& item, bool se
         // between characters, as an edit box would break it. An edit box's wrapping also
         // leaves out a line that does not fit whole; the box reaches a line further down and
         // the clip cuts the last line at the bottom instead. "&" is shown as it is.
+        // The clip holds for the comment only: the thumbnail drawn next lies outside it.
+        const int beforeClip = SaveDC(dc);
         const RECT clip = ToRect(at.Comment);
         IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
         RECT box = clip;
         box.bottom += lineHeight_;
         const std::wstring w = win::Wide(e->Comment);
         DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &box, DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
+        RestoreDC(dc, beforeClip);
       }
     }
     if (e->Thumbnail) {

@@ -145,6 +145,14 @@ TEST(ListItemDraw, CommentWrapsAndStopsThreePixelsAboveTheBottom) {
   EXPECT_EQ(wrapped.Ink(291, 3 * kLh, 293, 128), 0);  // nothing from R - 3 on
 }
 
+TEST(ListItemDraw, AnItemWithACommentStillShowsItsThumbnail) {
+  // The comment's clip once stayed in force for the thumbnail drawn after it, so every item
+  // that had a comment lost its picture in the list.
+  const Drawn commented(Item(46365, "湖の朝\r\n霧", RedThumbnail()), false);
+  EXPECT_GT(commented.Ink(kRemarksX, 3 * kLh, 290, 5 * kLh), 0);
+  EXPECT_TRUE(commented.Red(2 + kThumbW / 2, 16 + kThumbH / 2));
+}
+
 TEST(ListItemDraw, MakesNoGdiObjectPerItem) {
   TListItemDrawer drawer;
   win::MemoryBitmap bitmap(kItem.right, kItem.bottom);
