@@ -182,9 +182,7 @@ void TShownFolder::MakeMissingThumbnails(TGaugeForm& gauge, int colorDepth) {
   if (MakeThumbnails(gauge, colorDepth) > 0) thumbnailsMade_ = true;
 }
 
-void TShownFolder::RemakeThumbnail(std::size_t i, int colorDepth) {
-  if (busy_ || i >= Items.size()) return;
-  TFileItem& item = Items[i];
+void TShownFolder::Remake(TFileItem& item, int colorDepth) {
   // The new entry is made first: when it fails the old one, comment and date, stays untouched.
   std::unique_ptr<TPictureEntry> entry = MakeThumbnail(FolderFilePath(path_, item.DiskName), colorDepth);
   if (item.Entry) {
@@ -195,18 +193,21 @@ void TShownFolder::RemakeThumbnail(std::size_t i, int colorDepth) {
   thumbnailsMade_ = true;
 }
 
+void TShownFolder::RemakeThumbnail(std::size_t i, int colorDepth) {
+  if (busy_ || i >= Items.size()) return;
+  Remake(Items[i], colorDepth);
+}
+
 void TShownFolder::SetNote(std::size_t i, double date, const std::string& comment, int colorDepth) {
   if (busy_ || i >= Items.size()) throw EAbort();
   TFileItem& item = Items[i];
+  // An entry is only ever made together with its thumbnail.
   if (!item.Entry || !item.Entry->Thumbnail) {
-    // An entry is only ever made together with its thumbnail; the old one is replaced only
-    // once the new one is there.
     try {
-      item.Entry = MakeThumbnail(FolderFilePath(path_, item.DiskName), colorDepth);
+      Remake(item, colorDepth);
     } catch (const Exception& e) {
       throw Exception(e.Message() + "\r\n\r\nコメントと日付は変更されていません。");
     }
-    thumbnailsMade_ = true;
   }
   item.Entry->Date = date;
   item.Entry->Comment = CatalogueText(comment);
@@ -214,17 +215,7 @@ void TShownFolder::SetNote(std::size_t i, double date, const std::string& commen
 
 const TPictureEntry& TShownFolder::EnsureThumbnail(std::size_t i, int colorDepth) {
   TFileItem& item = Items.at(i);
-  if (item.Entry && item.Entry->Thumbnail) return *item.Entry;
-  // Made first, and put in only when made: a failure leaves the item untouched.
-  std::unique_ptr<TPictureEntry> made = MakeThumbnail(FolderFilePath(path_, item.DiskName), colorDepth);
-  if (item.Entry) {
-    item.Entry->Thumbnail = std::move(made->Thumbnail);
-    item.Entry->PixelWidth = made->PixelWidth;
-    item.Entry->PixelHeight = made->PixelHeight;
-  } else {
-    item.Entry = std::move(made);
-  }
-  thumbnailsMade_ = true;
+  if (!item.Entry || !item.Entry->Thumbnail) Remake(item, colorDepth);
   return *item.Entry;
 }
 

@@ -75,6 +75,9 @@ class TShownFolder {
   // Makes the thumbnails the items lack, in list order, showing progress, until cancelled;
   // returns how many were made.
   int MakeThumbnails(TGaugeForm& gauge, int colorDepth);
+  // Gives the item a new entry made from its file, keeping its date and comment; the old
+  // entry stays when the new one cannot be made (the error is raised).
+  void Remake(TFileItem& item, int colorDepth);
   void Release();
   void NoteSaved();
 
