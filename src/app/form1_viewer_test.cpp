@@ -1,11 +1,12 @@
 // Opening pictures from the main window's list under Wine: the viewer with its window-menu
 // entry, two viewers of one file, closing one, an item without a thumbnail, a picture that
-// cannot be loaded, and a folder at a drive's root.
+// cannot be loaded, a folder at a drive's root, and photographs stored sideways.
 #include <gtest/gtest.h>
 
 #include "album/album_file.h"
 #include "app/form1.h"
 #include "catalogue/gauge_form.h"
+#include "imaging/exif_test_util.h"
 #include "imaging/jpeg_rows.h"
 #include "imaging/spi_bitmap.h"
 #include "imaging/test_pictures.h"
@@ -204,4 +205,26 @@ TEST_F(FormViewer, NothingHappensWithoutASelectedItem) {
   SendMessageW(form_->ListBox1.Handle(), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
   form_->ListBox1DblClick();
   EXPECT_EQ(TViewForm::Count(), 0);
+}
+
+// A phone's photograph stored sideways with its Exif orientation: the list's thumbnail and
+// size, and the viewer, show it as it was taken.
+TEST_F(FormViewer, SidewaysPhotographsShowAsTaken) {
+  const PixelBuffer seen = exiftest::Quarters(160, 120);
+  pictures_.File("up.jpg", exiftest::WithExif(CompressPixels(exiftest::Stored(seen, 6), 95), exiftest::Exif(6, false)));
+  ShowFolder(pictures_.win::TempFolder::Path());
+  TFileItem& item = Item("up.jpg");
+  ASSERT_TRUE(item.Entry && item.Entry->Thumbnail);
+  EXPECT_EQ(item.Entry->PixelWidth, 160);
+  EXPECT_EQ(item.Entry->PixelHeight, 120);
+  const PixelBuffer thumb = item.Entry->Thumbnail->Pixels();
+  EXPECT_TRUE(exiftest::Near(thumb.Pixel(36, 27), 0x0000FF));   // red at the top left
+  EXPECT_TRUE(exiftest::Near(thumb.Pixel(108, 81), 0xFF0000));  // blue at the bottom right
+  DoubleClick("up.jpg");
+  ASSERT_EQ(TViewForm::Count(), 1);
+  TViewForm* view = Viewers().at(0);
+  EXPECT_EQ(view->PaintSize(), (viewer::Extent{160, 120}));
+  EXPECT_TRUE(exiftest::Near(view->Picture.Pixels().Pixel(20, 10), 0x0000FF));
+  EXPECT_TRUE(exiftest::Near(view->Picture.Pixels().Pixel(140, 10), 0x00FF00));
+  EXPECT_TRUE(dialogs_.messages.empty());
 }

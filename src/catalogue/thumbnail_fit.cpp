@@ -1,6 +1,9 @@
 #include "catalogue/thumbnail_fit.h"
 
+#include <algorithm>
+
 #include "catalogue/picture_entry.h"
+#include "imaging/exif_orientation.h"
 #include "win/error.h"
 
 namespace {
@@ -34,22 +37,27 @@ int SampleIndex(int i, int source, int target) {
   return static_cast<int>((2 * static_cast<std::int64_t>(i) + 1) * source / (2 * static_cast<std::int64_t>(target)));
 }
 
-TPointSampler::TPointSampler(int pictureWidth, int pictureHeight, std::uint32_t background)
-    : fit_(FitThumbnail(pictureWidth, pictureHeight)), box_(Box(background)) {
-  for (int y = 0; y < fit_.Height; ++y) {
-    int sy = SampleIndex(y, pictureHeight, fit_.Height);
+TPointSampler::TPointSampler(int pictureWidth, int pictureHeight, std::uint32_t background, int orientation)
+    : fit_(SwapsSides(orientation) ? FitThumbnail(pictureHeight, pictureWidth) : FitThumbnail(pictureWidth, pictureHeight)),
+      orientation_(orientation),
+      background_(background) {
+  const bool swap = SwapsSides(orientation);
+  samples_ = PixelBuffer(swap ? fit_.Height : fit_.Width, swap ? fit_.Width : fit_.Height);
+  for (int y = 0; y < samples_.Height(); ++y) {
+    int sy = SampleIndex(y, pictureHeight, samples_.Height());
     rowOf_.push_back(sy);
     if (sourceRows_.empty() || sourceRows_.back() != sy) sourceRows_.push_back(sy);
   }
-  for (int x = 0; x < fit_.Width; ++x) columnBytes_.push_back(SampleIndex(x, pictureWidth, fit_.Width) * 3);
+  for (int x = 0; x < samples_.Width(); ++x) columnBytes_.push_back(SampleIndex(x, pictureWidth, samples_.Width()) * 3);
 }
 
 void TPointSampler::AddRow(int y, const std::uint8_t* row) {
-  // Target rows showing picture row y are consecutive: find the first, fill them all.
+  // Sample rows showing picture row y are consecutive: find the first, fill them all.
   int t = 0;
-  while (t < fit_.Height && rowOf_[static_cast<std::size_t>(t)] < y) ++t;
-  for (; t < fit_.Height && rowOf_[static_cast<std::size_t>(t)] == y; ++t) {
-    std::uint8_t* out = box_.Row(fit_.Top + t) + fit_.Left * 3;
+  const int rows = samples_.Height();
+  while (t < rows && rowOf_[static_cast<std::size_t>(t)] < y) ++t;
+  for (; t < rows && rowOf_[static_cast<std::size_t>(t)] == y; ++t) {
+    std::uint8_t* out = samples_.Row(t);
     for (int bytes : columnBytes_) {
       out[0] = row[bytes], out[1] = row[bytes + 1], out[2] = row[bytes + 2];
       out += 3;
@@ -59,6 +67,14 @@ void TPointSampler::AddRow(int y, const std::uint8_t* row) {
 
 void TPointSampler::AddPicture(const PixelBuffer& picture) {
   for (int y : sourceRows_) AddRow(y, picture.Row(y));
+}
+
+PixelBuffer TPointSampler::Take() {
+  PixelBuffer box = Box(background_);
+  const PixelBuffer seen = OrientPixels(std::move(samples_), orientation_);
+  for (int y = 0; y < seen.Height(); ++y)
+    std::copy_n(seen.Row(y), seen.Width() * 3, box.Row(fit_.Top + y) + fit_.Left * 3);
+  return box;
 }
 
 PixelBuffer HalftoneThumbnail(const PixelBuffer& picture, std::uint32_t background) {

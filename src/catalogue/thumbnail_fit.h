@@ -24,25 +24,31 @@ int SampleIndex(int i, int source, int target);
 // EInvalidGraphic for an empty picture.
 class TPointSampler {
  public:
-  // background: the box's colour (0x00BBGGRR) around the fitted picture.
-  TPointSampler(int pictureWidth, int pictureHeight, std::uint32_t background);
+  // The picture's size as stored; background: the box's colour (0x00BBGGRR) around the fitted
+  // picture. orientation: the photograph's Exif orientation (1 to 8): the box shows the
+  // picture as seen, fitted by its size as seen; its stored rows are sampled and the samples
+  // then turned or mirrored, so the rows sampled are still stored rows.
+  TPointSampler(int pictureWidth, int pictureHeight, std::uint32_t background, int orientation = 1);
 
+  // Where the picture as seen lands in the box.
   const TThumbFit& Fit() const { return fit_; }
-  // The picture rows the thumbnail shows, ascending, each once.
+  // The stored picture rows the thumbnail shows, ascending, each once.
   const std::vector<int>& SourceRows() const { return sourceRows_; }
-  // Hands in picture row y (one of SourceRows), 24-bit blue, green, red.
+  // Hands in stored picture row y (one of SourceRows), 24-bit blue, green, red.
   void AddRow(int y, const std::uint8_t* row);
-  // Samples a whole picture.
+  // Samples a whole stored picture.
   void AddPicture(const PixelBuffer& picture);
   // The 144 x 108 thumbnail.
-  PixelBuffer Take() { return std::move(box_); }
+  PixelBuffer Take();
 
  private:
   TThumbFit fit_;
-  PixelBuffer box_;
+  int orientation_;
+  std::uint32_t background_;
+  PixelBuffer samples_;            // the fitted picture as stored: Fit's sides exchanged for a quarter turn
   std::vector<int> sourceRows_;
-  std::vector<int> rowOf_;         // picture row of each fitted target row
-  std::vector<int> columnBytes_;   // byte offset in a picture row of each fitted target column
+  std::vector<int> rowOf_;         // picture row of each sample row
+  std::vector<int> columnBytes_;   // byte offset in a picture row of each sample column
 };
 
 // The thumbnail for a palette screen (8 bits per pixel or fewer): the picture averaged down

@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <utility>
+
 #include "catalogue/thumbnail_fit.h"
 #include "imaging/bmp_reader.h"
+#include "imaging/exif_orientation.h"
 #include "imaging/graphics.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/jpeg_rows.h"
@@ -27,13 +30,17 @@ PixelBuffer FromPicture(const PixelBuffer& picture, int colorDepth, std::uint32_
 }
 
 // A JPEG's box from the sampled rows only: the others are skipped, which leaves every row
-// read exactly as a full decode gives it.
+// read exactly as a full decode gives it. The samples are then turned as the photograph's Exif
+// orientation says, and the size is the size as seen.
 PixelBuffer FromJpeg(const std::vector<std::uint8_t>& bytes, int colorDepth, std::uint32_t background,
                      const std::atomic<bool>* stop, TThumbnailBox& made) {
   JpegRowReader reader(bytes.data(), bytes.size());
+  const int orientation = AppliedOrientation(bytes.data(), bytes.size());
   made.Width = reader.Width(), made.Height = reader.Height();
-  if (colorDepth <= 8) return FromPicture(DecompressPixels(bytes.data(), bytes.size()), colorDepth, background);
-  TPointSampler sampler(reader.Width(), reader.Height(), background);
+  if (SwapsSides(orientation)) std::swap(made.Width, made.Height);
+  if (colorDepth <= 8)
+    return FromPicture(OrientPixels(DecompressPixels(bytes.data(), bytes.size()), orientation), colorDepth, background);
+  TPointSampler sampler(reader.Width(), reader.Height(), background, orientation);
   std::vector<std::uint8_t> row(static_cast<std::size_t>(reader.Width()) * 3);
   std::uint8_t* rows[1] = {row.data()};
   for (int y : sampler.SourceRows()) {

@@ -1,5 +1,6 @@
 // MakeThumbnail: a JPEG's thumbnail from its sampled rows equals the full decode sampled; BMP
-// and plug-in pictures; the entry's fields; pictures that cannot be read.
+// and plug-in pictures; the entry's fields; pictures that cannot be read; photographs stored
+// sideways.
 #include "catalogue/thumbnail_maker.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 
 #include "catalogue/thumbnail_fit.h"
 #include "imaging/bmp_test_util.h"
+#include "imaging/exif_test_util.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/jpeg_rows.h"
 #include "imaging/spi_bitmap.h"
@@ -105,4 +107,42 @@ TEST(ThumbnailMaker, PicturesThatCannotBeReadRaiseTheirErrors) {
   // Stopped while it runs.
   std::atomic<bool> stop{true};
   EXPECT_THROW(MakeThumbnailBox(TThumbnailDecoder::Jpeg, dir.File("ok.jpg", jpeg), 24, kFace, &stop), EAbort);
+}
+
+TEST(ThumbnailMaker, PhotographsShowAsTakenInEveryOrientation) {
+  TempDir dir;
+  const PixelBuffer seen = exiftest::Quarters(160, 120);
+  for (bool little : {true, false})
+    for (int o = 1; o <= 8; ++o) {
+      SCOPED_TRACE(testing::Message() << "orientation " << o << (little ? " II" : " MM"));
+      const PixelBuffer stored = exiftest::Stored(seen, o);
+      const Bytes jpeg = exiftest::WithExif(CompressPixels(stored, 95), exiftest::Exif(o, little));
+      const std::string path = dir.File("p.jpg", jpeg);
+      for (int depth : {24, 8}) {  // sampled rows, and averaged on a palette screen
+        TThumbnailBox made = MakeThumbnailBox(TThumbnailDecoder::Jpeg, path, depth, kFace);
+        EXPECT_EQ(made.Width, 160);
+        EXPECT_EQ(made.Height, 120);
+        EXPECT_TRUE(exiftest::Near(made.Box.Pixel(36, 27), 0x0000FF)) << depth;  // red at the top left
+        EXPECT_TRUE(exiftest::Near(made.Box.Pixel(108, 27), 0x00FF00)) << depth;
+        EXPECT_TRUE(exiftest::Near(made.Box.Pixel(108, 81), 0xFF0000)) << depth;
+        EXPECT_TRUE(exiftest::Near(made.Box.Pixel(36, 81), 0xFFFFFF)) << depth;
+      }
+      // Exactly the full decode of the stored rows, point-sampled, then turned.
+      TPointSampler s(stored.Width(), stored.Height(), kFace, o);
+      s.AddPicture(DecompressPixels(jpeg.data(), jpeg.size()));
+      const PixelBuffer expected = s.Take();
+      const PixelBuffer made = MakeThumbnailBox(TThumbnailDecoder::Jpeg, path, 24, kFace).Box;
+      ASSERT_EQ(made.Size(), expected.Size());
+      EXPECT_EQ(std::memcmp(made.Data(), expected.Data(), expected.Size()), 0);
+    }
+  // A tall photograph taken upright: fitted by its size as seen, 81 x 108 at left 31.
+  const Bytes tall = exiftest::WithExif(CompressPixels(testpic::PhotoLike(4000 / 8, 3000 / 8, 5), 90), exiftest::Exif(6, true));
+  auto entry = MakeThumbnail(dir.File("tall.jpg", tall), 24);
+  EXPECT_EQ(entry->PixelWidth, 375);
+  EXPECT_EQ(entry->PixelHeight, 500);
+  const PixelBuffer box = MakeThumbnailBox(TThumbnailDecoder::Jpeg, dir.Path() + "tall.jpg", 24, kFace).Box;
+  EXPECT_EQ(box.Pixel(30, 50), kFace);
+  EXPECT_NE(box.Pixel(31, 50), kFace);
+  EXPECT_NE(box.Pixel(111, 50), kFace);
+  EXPECT_EQ(box.Pixel(112, 50), kFace);
 }

@@ -5,12 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 // jpeglib.h needs FILE and size_t declared first.
 #include <jerror.h>
 #include <jpeglib.h>
 
 #include "imaging/bmp_reader.h"
+#include "imaging/exif_orientation.h"
 #include "win/error.h"
 
 // libjpeg reports fatal errors through error_exit, which by default prints and calls exit().
@@ -174,11 +176,15 @@ JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size) {
   Decoder d;
   if (!StartDecode(&d, data, size)) Fail("JPEG エラー", d.err.message);
   // A JPEG's sides are 16-bit numbers.
-  return {static_cast<int>(d.cinfo.image_width), static_cast<int>(d.cinfo.image_height)};
+  const int w = static_cast<int>(d.cinfo.image_width), h = static_cast<int>(d.cinfo.image_height);
+  const int orientation = AppliedOrientation(data, size);
+  return SwapsSides(orientation) ? JpegSize{h, w, orientation} : JpegSize{w, h, orientation};
 }
 
 PixelBuffer DecodeJpegScaled(const std::uint8_t* data, std::size_t size, int minWidth, int minHeight) {
   if (size == 0) throw EInvalidGraphic("JPEG イメージが空です");
+  const int orientation = AppliedOrientation(data, size);
+  if (SwapsSides(orientation)) std::swap(minWidth, minHeight);
   Decoder d;
   if (!StartDecode(&d, data, size, minWidth, minHeight)) Fail("JPEG エラー", d.err.message);
   const std::int64_t w = d.cinfo.output_width, h = d.cinfo.output_height;
@@ -189,7 +195,7 @@ PixelBuffer DecodeJpegScaled(const std::uint8_t* data, std::size_t size, int min
   PixelBuffer out(static_cast<int>(w), static_cast<int>(h));
   std::vector<std::uint8_t> scratch(components == 4 ? static_cast<std::size_t>(w) * 4 : 0);
   if (!ReadRows(&d, out.Data(), static_cast<std::size_t>(out.Stride()), scratch.data())) Fail("JPEG エラー", d.err.message);
-  return out;
+  return OrientPixels(std::move(out), orientation);
 }
 
 std::vector<std::uint8_t> EncodeJpeg(const PixelBuffer& pixels, int quality) {

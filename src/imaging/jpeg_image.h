@@ -1,5 +1,6 @@
 // JPEG pictures through libjpeg-turbo: decoded with the library's default settings straight
-// into 24-bit BGR rows, encoded as baseline colour JPEG. Library errors become EInvalidGraphic
+// into 24-bit BGR rows (then turned as the photograph's Exif orientation says), encoded as
+// baseline colour JPEG. Library errors become EInvalidGraphic
 // (or Exception when encoding); the library never ends the process.
 #pragma once
 #include <cstdint>
@@ -19,14 +20,17 @@ class TJPEGImage : public TGraphic {
   void SetPixels(PixelBuffer pixels) { pixels_ = std::move(pixels); }
 };
 
+// A picture is decoded as seen: turned or mirrored as its Exif orientation says (while that
+// is enabled), and its size is the size as seen.
 PixelBuffer DecodeJpeg(const std::uint8_t* data, std::size_t size);
 // The picture's size from its header, without decoding it.
 struct JpegSize {
-  int Width = 0, Height = 0;
+  int Width = 0, Height = 0;  // as seen
+  int Orientation = 1;        // the Exif orientation applied
 };
 JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size);
 // Decodes at the smallest of libjpeg's scales 1/8 to 8/8 whose result is at least
-// minWidth x minHeight, full size when no smaller one is: a picture drawn far smaller than it
-// is costs a fraction of a full decode.
+// minWidth x minHeight (as seen), full size when no smaller one is: a picture drawn far smaller
+// than it is costs a fraction of a full decode.
 PixelBuffer DecodeJpegScaled(const std::uint8_t* data, std::size_t size, int minWidth, int minHeight);
 std::vector<std::uint8_t> EncodeJpeg(const PixelBuffer& pixels, int quality);

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "imaging/bmp_test_util.h"
+#include "imaging/exif_test_util.h"
 #include "imaging/graphics.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/spi_bitmap.h"
 #include "imaging/win_test_util.h"
 #include "win/error.h"
+#include "win/file_io.h"
 
 namespace {
 
@@ -75,6 +77,26 @@ TEST(PrintPicture, OtherFormatsAndEnlargedPictures) {
   EXPECT_EQ(p.Place, (print::Rect{88, 0, 194, 212}));
   EXPECT_EQ(p.Pixels.Width(), 106);
   EXPECT_EQ(p.Pixels.Pixel(50, 100), 0x00FF00u);
+}
+
+TEST(PrintPicture, APhotographStoredSidewaysPrintsAsTaken) {
+  imgtest::TempDir dir;
+  // Taken upright (1200 x 1600 as seen), stored turned with orientation 8.
+  const PixelBuffer seen = exiftest::Quarters(1200, 1600);
+  const std::string path =
+      dir.File("PHONE.JPG", exiftest::WithExif(Jpeg(exiftest::Stored(seen, 8)), exiftest::Exif(8, false)));
+  const Bytes bytes = win::ReadFileBytes(path);
+  const JpegSize size = ReadJpegSize(bytes.data(), bytes.size());
+  EXPECT_EQ(size.Width, 1200);
+  EXPECT_EQ(size.Orientation, 8);
+  TPrintPicture p = LoadPrintPicture(path, 283, 212);
+  EXPECT_EQ(p.Width, 1200);
+  EXPECT_EQ(p.Height, 1600);
+  EXPECT_EQ(p.Place, (print::Rect{62, 0, 221, 212}));
+  ASSERT_EQ(p.Pixels.Width(), 159);
+  ASSERT_EQ(p.Pixels.Height(), 212);
+  EXPECT_TRUE(exiftest::Near(p.Pixels.Pixel(30, 40), 0x0000FF));    // red at the top left
+  EXPECT_TRUE(exiftest::Near(p.Pixels.Pixel(120, 170), 0xFF0000));  // blue at the bottom right
 }
 
 TEST(PrintPicture, FilesThatAreNotPicturesFail) {
