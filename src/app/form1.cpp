@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/main_layout.h"
-#include "app/resource_ids.h"
+#include "win/resource_ids.h"
 #include "catalogue/comment_form.h"
 #include "catalogue/gauge_form.h"
 #include "catalogue/hint_form.h"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/resource_ids.h"
+#include "win/resource_ids.h"
 #include "print/print_job.h"
 #include "print/print_layout.h"
 #include "print/qz_printer.h"
