@@ -126,11 +126,13 @@ int TShownFolder::MakeThumbnails(TGaugeForm& gauge, int colorDepth) {
     decoders[i] = ThumbnailDecoderFor(paths[i]);
     onWorker[i] = decoders[i] != TThumbnailDecoder::Picture;
   }
+  const bool timed = Times != nullptr;
+  if (timed) Times->assign(n, {});
   WakeEvent wake;
   TOrderedJobs<TThumbnailMade> jobs(
       onWorker, TOrderedJobs<TThumbnailMade>::DefaultThreads(),
       [&](std::size_t i, const std::atomic<bool>& stop) {
-        return MakeThumbnailWith(decoders[i], paths[i], colorDepth, background, &stop);
+        return MakeThumbnailWith(decoders[i], paths[i], colorDepth, background, &stop, timed);
       },
       [&wake] { wake.Set(); });
 
@@ -141,7 +143,9 @@ int TShownFolder::MakeThumbnails(TGaugeForm& gauge, int colorDepth) {
   DWORD shown = GetTickCount() - kUpdateTicks;
   int count = 0;
   for (std::size_t i = 0; i < n; ++i) {
+    TThumbnailTimes* times = timed ? &(*Times)[i] : nullptr;
     if (GetTickCount() - shown >= kUpdateTicks || i + 1 == n) {
+      TTimed t(times ? &times->Progress : nullptr);
       gauge.SetPosition(static_cast<int>(i) + 1);
       win::Application::ProcessMessages();
       shown = GetTickCount();
@@ -149,15 +153,19 @@ int TShownFolder::MakeThumbnails(TGaugeForm& gauge, int colorDepth) {
     if (gauge.Cancelled()) break;
     if (!onWorker[i]) jobs.Passed(i);
     if (!wanted[i]) continue;
-    if (!jobs.Ready(i)) gauge.SetPosition(static_cast<int>(i) + 1);  // shown while it waits
-    while (!jobs.Ready(i) && !gauge.Cancelled()) {
-      wake.WaitOrMessage();
-      win::Application::ProcessMessages();
+    {
+      TTimed t(times ? &times->Wait : nullptr);
+      if (!jobs.Ready(i)) gauge.SetPosition(static_cast<int>(i) + 1);  // shown while it waits
+      while (!jobs.Ready(i) && !gauge.Cancelled()) {
+        wake.WaitOrMessage();
+        win::Application::ProcessMessages();
+      }
     }
     if (gauge.Cancelled()) break;
     try {
       TThumbnailMade made =
-          onWorker[i] ? jobs.Take(i) : MakeThumbnailWith(decoders[i], paths[i], colorDepth, background);
+          onWorker[i] ? jobs.Take(i) : MakeThumbnailWith(decoders[i], paths[i], colorDepth, background, nullptr, timed);
+      if (times) made.Times.Wait = times->Wait, made.Times.Progress = times->Progress, *times = made.Times;
       TFileItem& item = Items[i];
       if (!item.Entry) item.Entry = std::make_unique<TPictureEntry>();
       item.Entry->Thumbnail = std::move(made.Thumbnail);

@@ -8,10 +8,12 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "catalogue/catalogue_file.h"
 #include "catalogue/file_sort.h"
 #include "catalogue/picture_entry.h"
+#include "catalogue/thumbnail_maker.h"
 
 class TGaugeForm;
 namespace win {
@@ -70,6 +72,9 @@ class TShownFolder {
   // True when the user changed something that only the folder's files would keep: a date or
   // comment, or a thumbnail made since the folder was shown.
   bool Changed() const;
+
+  // For benchmarks: when set, making thumbnails notes for each item where its time went.
+  std::vector<TThumbnailTimes>* Times = nullptr;
 
  private:
   // Makes the thumbnails the items lack, in list order, showing progress, until cancelled;

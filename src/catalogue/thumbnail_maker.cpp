@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+#include <optional>
 #include <utility>
 
 #include "catalogue/thumbnail_fit.h"
@@ -31,28 +34,73 @@ PixelBuffer FromPicture(const PixelBuffer& picture, int colorDepth, std::uint32_
 
 // A JPEG's box from the sampled rows only: the others are skipped, which leaves every row
 // read exactly as a full decode gives it. The samples are then turned as the photograph's Exif
-// orientation says, and the size is the size as seen.
-PixelBuffer FromJpeg(const std::vector<std::uint8_t>& bytes, int colorDepth, std::uint32_t background,
-                     const std::atomic<bool>* stop, TThumbnailBox& made) {
-  JpegRowReader reader(bytes.data(), bytes.size());
-  const int orientation = AppliedOrientation(bytes.data(), bytes.size());
+// orientation says, and the size is the size as seen. The file is read a buffer at a time as
+// the decoder asks for it; its first bytes, which hold the Exif block, are read first.
+PixelBuffer FromJpeg(const std::string& path, int colorDepth, std::uint32_t background, const std::atomic<bool>* stop,
+                     TThumbnailBox& made, TThumbnailTimes* times) {
+  JpegRowReader::Source file = FileSource(path);
+  double* read = times ? &times->Read : nullptr;
+  // Room for the start of the file and two markers of the largest size (a JFIF marker may
+  // come before the Exif one).
+  std::vector<std::uint8_t> head(2 + 2 * (2 + 0xFFFF));
+  std::size_t headSize = 0;
+  {
+    TTimed t(read);
+    for (std::size_t got = 1; got > 0 && headSize < head.size(); headSize += got)
+      got = file(head.data() + headSize, head.size() - headSize);
+  }
+  const int orientation = AppliedOrientation(head.data(), headSize);
+  const double readBefore = times ? times->Read : 0;
+  std::optional<JpegRowReader> header;
+  {
+    TTimed t(times ? &times->Decode : nullptr);
+    std::size_t replayed = 0;
+    header.emplace([&file, &head, headSize, replayed, read](std::uint8_t* buffer, std::size_t size) mutable {
+      if (replayed < headSize) {
+        const std::size_t n = std::min(size, headSize - replayed);
+        std::memcpy(buffer, head.data() + replayed, n);
+        replayed += n;
+        return n;
+      }
+      TTimed t(read);
+      return file(buffer, size);
+    });
+  }
+  JpegRowReader& reader = *header;
   made.Width = reader.Width(), made.Height = reader.Height();
   if (SwapsSides(orientation)) std::swap(made.Width, made.Height);
-  if (colorDepth <= 8)
-    return FromPicture(OrientPixels(DecompressPixels(bytes.data(), bytes.size()), orientation), colorDepth, background);
+  if (colorDepth <= 8) return FromPicture(OrientPixels(DecompressRows(reader), orientation), colorDepth, background);
   TPointSampler sampler(reader.Width(), reader.Height(), background, orientation);
   std::vector<std::uint8_t> row(static_cast<std::size_t>(reader.Width()) * 3);
   std::uint8_t* rows[1] = {row.data()};
   for (int y : sampler.SourceRows()) {
     CheckStop(stop);
-    reader.SkipRows(y - reader.NextRow());
-    reader.ReadRows(rows, 1);
+    {
+      TTimed t(times ? &times->Decode : nullptr);
+      reader.SkipRows(y - reader.NextRow());
+      reader.ReadRows(rows, 1);
+    }
+    TTimed t(times ? &times->Sample : nullptr);
     sampler.AddRow(y, row.data());
   }
+  // The file's reading went on inside the decoding: it is counted once, as reading.
+  if (times) times->Decode -= times->Read - readBefore;
   return sampler.Take();
 }
 
+double Seconds() {
+  LARGE_INTEGER f, t;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
 }  // namespace
+
+TTimed::TTimed(double* into) : into_(into), start_(into ? Seconds() : 0) {}
+TTimed::~TTimed() {
+  if (into_) *into_ += Seconds() - start_;
+}
 
 TThumbnailDecoder ThumbnailDecoderFor(const std::string& path) {
   std::string_view ext = sjis::ExtractFileExt(path);
@@ -64,33 +112,51 @@ TThumbnailDecoder ThumbnailDecoderFor(const std::string& path) {
 }
 
 TThumbnailBox MakeThumbnailBox(TThumbnailDecoder decoder, const std::string& path, int colorDepth,
-                               std::uint32_t background, const std::atomic<bool>* stop) {
+                               std::uint32_t background, const std::atomic<bool>* stop, TThumbnailTimes* times) {
   TThumbnailBox made;
   PixelBuffer& box = made.Box;
   if (decoder == TThumbnailDecoder::Picture) {
     TPicture picture;
-    picture.LoadFromFile(path);
-    made.Width = picture.Width(), made.Height = picture.Height();
-    box = FromPicture(picture.Pixels(), colorDepth, background);
-  } else {
-    const std::vector<std::uint8_t> bytes = win::ReadFileBytes(path);
-    CheckStop(stop);
-    if (decoder == TThumbnailDecoder::Jpeg) {
-      box = FromJpeg(bytes, colorDepth, background, stop, made);
-    } else {
-      BmpImage bmp = ReadBmp(bytes.data(), bytes.size());
-      made.Width = bmp.Pixels.Width(), made.Height = bmp.Pixels.Height();
-      box = FromPicture(bmp.Pixels, colorDepth, background);
+    {
+      TTimed t(times ? &times->Decode : nullptr);
+      picture.LoadFromFile(path);
     }
+    made.Width = picture.Width(), made.Height = picture.Height();
+    TTimed t(times ? &times->Sample : nullptr);
+    box = FromPicture(picture.Pixels(), colorDepth, background);
+  } else if (decoder == TThumbnailDecoder::Jpeg) {
+    box = FromJpeg(path, colorDepth, background, stop, made, times);
+  } else {
+    std::vector<std::uint8_t> bytes;
+    {
+      TTimed t(times ? &times->Read : nullptr);
+      bytes = win::ReadFileBytes(path);
+    }
+    CheckStop(stop);
+    BmpImage bmp;
+    {
+      TTimed t(times ? &times->Decode : nullptr);
+      bmp = ReadBmp(bytes.data(), bytes.size());
+    }
+    made.Width = bmp.Pixels.Width(), made.Height = bmp.Pixels.Height();
+    TTimed t(times ? &times->Sample : nullptr);
+    box = FromPicture(bmp.Pixels, colorDepth, background);
   }
   return made;
 }
 
 TThumbnailMade MakeThumbnailWith(TThumbnailDecoder decoder, const std::string& path, int colorDepth,
-                                 std::uint32_t background, const std::atomic<bool>* stop) {
-  TThumbnailBox box = MakeThumbnailBox(decoder, path, colorDepth, background, stop);
+                                 std::uint32_t background, const std::atomic<bool>* stop, bool timed) {
+  TThumbnailMade made;
+  TThumbnailTimes* times = timed ? &made.Times : nullptr;
+  TThumbnailBox box = MakeThumbnailBox(decoder, path, colorDepth, background, stop, times);
   CheckStop(stop);
-  return {std::make_shared<const TThumbnail>(box.Box), box.Width, box.Height};
+  {
+    TTimed t(times ? &times->Compress : nullptr);
+    made.Thumbnail = std::make_shared<const TThumbnail>(box.Box);
+  }
+  made.Width = box.Width, made.Height = box.Height;
+  return made;
 }
 
 std::unique_ptr<TPictureEntry> MakeThumbnail(const std::string& path, int colorDepth) {

@@ -45,10 +45,29 @@ TEST(ThumbnailMaker, JpegThumbnailsEqualAFullDecodeSampled) {
     TThumbnailBox made = MakeThumbnailBox(TThumbnailDecoder::Jpeg, path, 24, kFace);
     EXPECT_EQ(made.Width, w);
     EXPECT_EQ(made.Height, h);
-    PixelBuffer expected = SampledFully(DecodeJpeg(jpeg.data(), jpeg.size()));
+    const PixelBuffer full = DecodeJpeg(jpeg.data(), jpeg.size());
+    PixelBuffer expected = SampledFully(full);
     ASSERT_EQ(made.Box.Size(), expected.Size());
     EXPECT_EQ(std::memcmp(made.Box.Data(), expected.Data(), expected.Size()), 0);
+    // On a palette screen the whole picture is averaged.
+    PixelBuffer palette = MakeThumbnailBox(TThumbnailDecoder::Jpeg, path, 8, kFace).Box;
+    PixelBuffer halftone = HalftoneThumbnail(full, kFace);
+    ASSERT_EQ(palette.Size(), halftone.Size());
+    EXPECT_EQ(std::memcmp(palette.Data(), halftone.Data(), halftone.Size()), 0);
   }
+}
+
+TEST(ThumbnailMaker, NotesWhereItsTimeWentOnlyWhenAsked) {
+  TempDir dir;
+  std::string path = dir.File("p.jpg", CompressPixels(testpic::PhotoLike(800, 600), 90));
+  TThumbnailMade timed = MakeThumbnailWith(TThumbnailDecoder::Jpeg, path, 24, kFace, nullptr, true);
+  EXPECT_GT(timed.Times.Read, 0);
+  EXPECT_GT(timed.Times.Decode, 0);
+  EXPECT_GT(timed.Times.Compress, 0);
+  TThumbnailMade plain = MakeThumbnailWith(TThumbnailDecoder::Jpeg, path, 24, kFace);
+  EXPECT_EQ(plain.Times.Read + plain.Times.Decode + plain.Times.Sample + plain.Times.Compress, 0);
+  ASSERT_TRUE(timed.Thumbnail && plain.Thumbnail);
+  EXPECT_EQ(timed.Thumbnail->Pixels().Pixel(70, 50), plain.Thumbnail->Pixels().Pixel(70, 50));
 }
 
 TEST(ThumbnailMaker, EntriesOfBmpAndPluginPictures) {

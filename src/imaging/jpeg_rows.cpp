@@ -7,8 +7,12 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include <windows.h>
+
 #include "imaging/bmp_reader.h"
 #include "win/error.h"
+#include "win/handle.h"
+#include "win/text.h"
 
 // libjpeg reports fatal errors through error_exit, which by default prints and calls exit().
 // Here error_exit jumps back (__builtin_longjmp) to Protected, the one frame that made the
@@ -131,7 +135,9 @@ JpegRowReader::JpegRowReader(const std::uint8_t* data, std::size_t size) : s_(st
 
 JpegRowReader::JpegRowReader(Source source) : s_(std::make_unique<State>()) {
   s_->source = std::move(source);
-  s_->buffer.resize(64 * 1024);
+  // Few reads (each a system call), yet small enough for the heap to hand the same block
+  // back reader after reader.
+  s_->buffer.resize(256 * 1024);
   ReadHeader();
 }
 
@@ -317,6 +323,10 @@ std::vector<std::uint8_t> CompressPixels(const PixelBuffer& pixels, int quality)
 
 PixelBuffer DecompressPixels(const std::uint8_t* data, std::size_t size) {
   JpegRowReader r(data, size);
+  return DecompressRows(r);
+}
+
+PixelBuffer DecompressRows(JpegRowReader& r) {
   if (static_cast<std::int64_t>(r.Width()) * r.Height() > kMaxPicturePixels)
     throw EInvalidGraphic("JPEG イメージの大きさが扱える範囲を超えています");
   PixelBuffer out(r.Width(), r.Height());
@@ -324,4 +334,15 @@ PixelBuffer DecompressPixels(const std::uint8_t* data, std::size_t size) {
   for (int y = 0; y < out.Height(); ++y) rows[static_cast<std::size_t>(y)] = out.Row(y);
   r.ReadRows(rows.data(), out.Height());
   return out;
+}
+
+JpegRowReader::Source FileSource(const std::string& path) {
+  HANDLE h = CreateFileW(win::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h == INVALID_HANDLE_VALUE) throw EFOpenError(Format("ファイル %s は開けません", {path}));
+  auto file = std::make_shared<win::File>(h);
+  return [file](std::uint8_t* buffer, std::size_t size) -> std::size_t {
+    DWORD got = 0;
+    return ReadFile(file->Get(), buffer, static_cast<DWORD>(size), &got, nullptr) ? got : 0;
+  };
 }

@@ -69,6 +69,15 @@ class JpegRowWriter {
   std::unique_ptr<State> s_;
 };
 
+// A file read a buffer at a time, for JpegRowReader: a large picture is never held whole, and
+// no large block is taken from the heap and given back per file (each such block costs a
+// page fault per 4 KB touched, which under some virtual machines costs more than decoding
+// them). Fails with EFOpenError "ファイル %s は開けません" when the file cannot be opened; a
+// read failure later reads as the data ending early.
+JpegRowReader::Source FileSource(const std::string& path);
+
 // A whole picture in memory as one JPEG, and back.
 std::vector<std::uint8_t> CompressPixels(const PixelBuffer& pixels, int quality);
 PixelBuffer DecompressPixels(const std::uint8_t* data, std::size_t size);
+// The rest of a reader's picture, from its next row on, as one picture of its full size.
+PixelBuffer DecompressRows(JpegRowReader& reader);
