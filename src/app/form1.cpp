@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "app/main_layout.h"
-#include "win/resource_ids.h"
+#include "app/open_folder_item.h"
 #include "catalogue/comment_form.h"
 #include "catalogue/gauge_form.h"
 #include "catalogue/hint_form.h"
@@ -14,6 +14,7 @@
 #include "viewer/view_form.h"
 #include "win/app.h"
 #include "win/error.h"
+#include "win/resource_ids.h"
 #include "win/sjis.h"
 #include "win/text.h"
 

@@ -3,16 +3,11 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <future>
 #include <memory>
 #include <vector>
 
-#include "catalogue/shown_folder.h"
-#include "catalogue/thumbnail_maker.h"
-#include "imaging/jpeg_image.h"
 #include "win/app.h"
 #include "win/error.h"
-#include "win/file_io.h"
 #include "win/text.h"
 
 using viewer::Extent;
@@ -73,17 +68,6 @@ win::Menu MakePopupMenu() {
   AppendItem(popup, {nullptr, 0});
   AppendItem(popup, {"閉じる", TViewForm::kClose1});
   return popup;
-}
-
-// A menu glyph: the thumbnail's pixels as a bitmap of their own.
-win::Bitmap GlyphOf(const TThumbnail& thumbnail) {
-  const PixelBuffer pixels = thumbnail.Pixels();
-  BITMAPINFO bi = win::Dib24Info(pixels.Width(), pixels.Height());
-  void* bits = nullptr;
-  win::Bitmap glyph(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!glyph || !bits) throw Exception("ビットマップを作成できません");
-  std::copy(pixels.Data(), pixels.Data() + pixels.Size(), static_cast<std::uint8_t*>(bits));
-  return glyph;
 }
 
 }  // namespace
@@ -490,47 +474,4 @@ LRESULT TViewForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
   }
   return Window::HandleMessage(msg, wp, lp);
-}
-
-TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::size_t item, int colorDepth,
-                          const std::function<int(const std::string&, win::Bitmap)>& addMenuItem,
-                          const std::function<void(int)>& removeMenuItem) {
-  const std::string path = FolderFilePath(folder, shown.Items.at(item).DiskName);
-  // A JPEG, which Quiran decodes itself on any thread, decodes on a worker from the start,
-  // while the window is made, sized from the file's header and shown: making and showing a
-  // window takes about as long as decoding a large photograph on some systems (Wine). Other
-  // kinds load on this thread.
-  std::future<TPicture> decoding;
-  Extent size;
-  if (ThumbnailDecoderFor(path) == TThumbnailDecoder::Jpeg) {
-    const std::vector<std::uint8_t> bytes = win::ReadFileBytes(path);
-    const JpegSize header = ReadJpegSize(bytes.data(), bytes.size());
-    size = {header.Width, header.Height};
-    decoding = std::async(std::launch::async, [path] {
-      TPicture picture;
-      picture.LoadFromFile(path);
-      return picture;
-    });
-  }
-  TViewForm& view = TViewForm::Create();
-  // Until the viewer shows its picture, a failure takes it away again, with its entry.
-  struct Abandon {
-    HWND window;
-    ~Abandon() {
-      if (window) DestroyWindow(window);
-    }
-  } abandon{view.Handle()};
-  const TPictureEntry& entry = shown.EnsureThumbnail(item, colorDepth);
-  if (decoding.valid()) {
-    view.PreparePicture(path, size);
-  } else {
-    view.OpenPicture(path);
-  }
-  win::Bitmap glyph = entry.Thumbnail ? GlyphOf(*entry.Thumbnail) : win::Bitmap();
-  view.OnRemoveMenuItem = removeMenuItem;
-  view.SetMenuItem(addMenuItem(view.FileName, std::move(glyph)));
-  view.Show();
-  if (decoding.valid()) view.SetPicture(decoding.get());
-  abandon.window = nullptr;
-  return view;
 }

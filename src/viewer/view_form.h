@@ -18,8 +18,6 @@
 #include "win/handle.h"
 #include "win/window.h"
 
-class TShownFolder;
-
 class TViewForm : public win::Window {
  public:
   // A new viewer, hidden, with FormCreate run.
@@ -95,11 +93,3 @@ class TViewForm : public win::Window {
   int nextBar_ = SB_HORZ;  // the scroll bar a drag draws next
   bool updatingBars_ = false;
 };
-
-// ListBox1DblClick: opens item `item` of the shown folder (its folder node's path `folder`)
-// in a new viewer and shows it. An item without a thumbnail gets one first; its glyph stands
-// in the new window-menu entry (addMenuItem: the main window's AddWindowMenuItem). When the
-// picture cannot be loaded the error is raised, and no viewer and no entry are left.
-TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::size_t item, int colorDepth,
-                          const std::function<int(const std::string&, win::Bitmap)>& addMenuItem,
-                          const std::function<void(int)>& removeMenuItem);

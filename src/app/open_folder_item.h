@@ -1,0 +1,20 @@
+// What the main window does with an item of the thumbnail list when it is opened
+// (ListBox1DblClick and the list menu's "表示…"): the picture in a new viewer, standing in the
+// window menu with the item's thumbnail.
+#pragma once
+#include <cstddef>
+#include <functional>
+#include <string>
+
+#include "win/handle.h"
+
+class TShownFolder;
+class TViewForm;
+
+// Opens item `item` of the shown folder (its folder node's path `folder`) in a new viewer and
+// shows it. An item without a thumbnail gets one first; its glyph stands in the new
+// window-menu entry (addMenuItem: the main window's AddWindowMenuItem). When the picture
+// cannot be loaded the error is raised, and no viewer and no entry are left.
+TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::size_t item, int colorDepth,
+                          const std::function<int(const std::string&, win::Bitmap)>& addMenuItem,
+                          const std::function<void(int)>& removeMenuItem);
