@@ -136,10 +136,11 @@ int TShownFolder::MakeThumbnails(TGaugeForm& gauge, int colorDepth) {
       },
       [&wake] { wake.Set(); });
 
-  // Progress and pending messages once per file, but not more often than the eye follows: a
-  // folder of thousands of thumbnails read from the cache would otherwise spend most of its
-  // time repainting the dialog.
-  constexpr DWORD kUpdateTicks = 30;
+  // Progress and pending messages once per file, but not more often than ten times a second
+  // (a counter the eye still follows; cancelling answers within it): a folder of thousands of
+  // thumbnails read from the cache would otherwise spend most of its time repainting the
+  // dialog, and each repaint (some 15 ms under Wine) takes a core from the decoding workers.
+  constexpr DWORD kUpdateTicks = 100;
   DWORD shown = GetTickCount() - kUpdateTicks;
   int count = 0;
   for (std::size_t i = 0; i < n; ++i) {
