@@ -228,3 +228,20 @@ TEST_F(FormViewer, SidewaysPhotographsShowAsTaken) {
   EXPECT_TRUE(exiftest::Near(view->Picture.Pixels().Pixel(140, 10), 0x00FF00));
   EXPECT_TRUE(dialogs_.messages.empty());
 }
+
+// The viewer is sized from the start of the file; a picture whose markers before its data
+// are longer than that start still opens, at its own size.
+TEST_F(FormViewer, APictureWithLongMarkersOpensAtItsSize) {
+  std::vector<std::uint8_t> jpeg = CompressPixels(testpic::PhotoLike(200, 150), 90);
+  std::vector<std::uint8_t> comment = {0xFF, 0xFE, 0xFF, 0xFF};
+  comment.resize(2 + 0xFFFF, 'x');
+  for (int i = 0; i < 3; ++i) jpeg.insert(jpeg.begin() + 2, comment.begin(), comment.end());
+  pictures_.File("long.jpg", jpeg);
+  ShowFolder(pictures_.win::TempFolder::Path());
+  DoubleClick("long.jpg");
+  ASSERT_EQ(TViewForm::Count(), 1);
+  TViewForm* view = Viewers().at(0);
+  EXPECT_EQ(view->PaintSize(), (viewer::Extent{200, 150}));
+  EXPECT_EQ(view->Picture.Width(), 200);
+  EXPECT_TRUE(dialogs_.messages.empty());
+}

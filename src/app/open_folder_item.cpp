@@ -7,6 +7,7 @@
 #include "catalogue/shown_folder.h"
 #include "catalogue/thumbnail_maker.h"
 #include "imaging/jpeg_image.h"
+#include "imaging/jpeg_rows.h"
 #include "viewer/view_form.h"
 #include "win/canvas.h"
 #include "win/error.h"
@@ -25,6 +26,18 @@ win::Bitmap GlyphOf(const TThumbnail& thumbnail) {
   return glyph;
 }
 
+// A JPEG's size as seen, from the start of its file: the whole file is read here only when its
+// start is not enough (a progressive picture, whose header the library reads with its data).
+JpegSize HeaderSize(const std::string& path) {
+  const std::vector<std::uint8_t> head = ReadJpegHead(FileSource(path));
+  try {
+    return ReadJpegSize(head.data(), head.size());
+  } catch (const Exception&) {
+    const std::vector<std::uint8_t> bytes = win::ReadFileBytes(path);
+    return ReadJpegSize(bytes.data(), bytes.size());
+  }
+}
+
 }  // namespace
 
 TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::size_t item, int colorDepth,
@@ -38,8 +51,7 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
   std::future<TPicture> decoding;
   viewer::Extent size;
   if (ThumbnailDecoderFor(path) == TThumbnailDecoder::Jpeg) {
-    const std::vector<std::uint8_t> bytes = win::ReadFileBytes(path);
-    const JpegSize header = ReadJpegSize(bytes.data(), bytes.size());
+    const JpegSize header = HeaderSize(path);
     size = {header.Width, header.Height};
     decoding = std::async(std::launch::async, [path] {
       TPicture picture;

@@ -40,15 +40,12 @@ PixelBuffer FromJpeg(const std::string& path, int colorDepth, std::uint32_t back
                      TThumbnailBox& made, TThumbnailTimes* times) {
   JpegRowReader::Source file = FileSource(path);
   double* read = times ? &times->Read : nullptr;
-  // Room for the start of the file and two markers of the largest size (a JFIF marker may
-  // come before the Exif one).
-  std::vector<std::uint8_t> head(2 + 2 * (2 + 0xFFFF));
-  std::size_t headSize = 0;
+  std::vector<std::uint8_t> head;
   {
     TTimed t(read);
-    for (std::size_t got = 1; got > 0 && headSize < head.size(); headSize += got)
-      got = file(head.data() + headSize, head.size() - headSize);
+    head = ReadJpegHead(file);
   }
+  const std::size_t headSize = head.size();
   const int orientation = AppliedOrientation(head.data(), headSize);
   const double readBefore = times ? times->Read : 0;
   std::optional<JpegRowReader> header;

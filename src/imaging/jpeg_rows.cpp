@@ -336,6 +336,14 @@ PixelBuffer DecompressRows(JpegRowReader& r) {
   return out;
 }
 
+std::vector<std::uint8_t> ReadJpegHead(const JpegRowReader::Source& source) {
+  std::vector<std::uint8_t> head(2 + 2 * (2 + 0xFFFF));
+  std::size_t size = 0;
+  for (std::size_t got = 1; got > 0 && size < head.size(); size += got) got = source(head.data() + size, head.size() - size);
+  head.resize(size);
+  return head;
+}
+
 JpegRowReader::Source FileSource(const std::string& path) {
   HANDLE h = CreateFileW(win::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);

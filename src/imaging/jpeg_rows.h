@@ -76,6 +76,11 @@ class JpegRowWriter {
 // read failure later reads as the data ending early.
 JpegRowReader::Source FileSource(const std::string& path);
 
+// The first bytes a source gives, as many as the markers before a JPEG's picture data take in
+// any usual file: its start and two markers of the largest size (a JFIF marker may come before
+// the Exif one). Fewer when the data ends sooner.
+std::vector<std::uint8_t> ReadJpegHead(const JpegRowReader::Source& source);
+
 // A whole picture in memory as one JPEG, and back.
 std::vector<std::uint8_t> CompressPixels(const PixelBuffer& pixels, int quality);
 PixelBuffer DecompressPixels(const std::uint8_t* data, std::size_t size);
