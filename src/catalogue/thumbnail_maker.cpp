@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <cstring>
 #include <optional>
 #include <utility>
 
@@ -40,28 +38,17 @@ PixelBuffer FromJpeg(const std::string& path, int colorDepth, std::uint32_t back
                      TThumbnailBox& made, TThumbnailTimes* times) {
   JpegRowReader::Source file = FileSource(path);
   double* read = times ? &times->Read : nullptr;
-  std::vector<std::uint8_t> head;
-  {
+  JpegRowReader::Source timed = [&file, read](std::uint8_t* buffer, std::size_t size) {
     TTimed t(read);
-    head = ReadJpegHead(file);
-  }
-  const std::size_t headSize = head.size();
-  const int orientation = AppliedOrientation(head.data(), headSize);
+    return file(buffer, size);
+  };
+  std::vector<std::uint8_t> head = ReadJpegHead(timed);
+  const int orientation = AppliedOrientation(head.data(), head.size());
   const double readBefore = times ? times->Read : 0;
   std::optional<JpegRowReader> header;
   {
     TTimed t(times ? &times->Decode : nullptr);
-    std::size_t replayed = 0;
-    header.emplace([&file, &head, headSize, replayed, read](std::uint8_t* buffer, std::size_t size) mutable {
-      if (replayed < headSize) {
-        const std::size_t n = std::min(size, headSize - replayed);
-        std::memcpy(buffer, head.data() + replayed, n);
-        replayed += n;
-        return n;
-      }
-      TTimed t(read);
-      return file(buffer, size);
-    });
+    header.emplace(Resumed(std::move(head), timed));
   }
   JpegRowReader& reader = *header;
   made.Width = reader.Width(), made.Height = reader.Height();

@@ -1,5 +1,6 @@
 #include "imaging/jpeg_rows.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -342,6 +343,17 @@ std::vector<std::uint8_t> ReadJpegHead(const JpegRowReader::Source& source) {
   for (std::size_t got = 1; got > 0 && size < head.size(); size += got) got = source(head.data() + size, head.size() - size);
   head.resize(size);
   return head;
+}
+
+JpegRowReader::Source Resumed(std::vector<std::uint8_t> head, JpegRowReader::Source rest) {
+  return [head = std::move(head), rest = std::move(rest), given = std::size_t{0}](std::uint8_t* buffer,
+                                                                                  std::size_t size) mutable {
+    if (given == head.size()) return rest(buffer, size);
+    const std::size_t n = std::min(size, head.size() - given);
+    std::memcpy(buffer, head.data() + given, n);
+    given += n;
+    return n;
+  };
 }
 
 JpegRowReader::Source FileSource(const std::string& path) {

@@ -80,6 +80,8 @@ JpegRowReader::Source FileSource(const std::string& path);
 // any usual file: its start and two markers of the largest size (a JFIF marker may come before
 // the Exif one). Fewer when the data ends sooner.
 std::vector<std::uint8_t> ReadJpegHead(const JpegRowReader::Source& source);
+// A source that gives the bytes read already (head) first, then what rest gives.
+JpegRowReader::Source Resumed(std::vector<std::uint8_t> head, JpegRowReader::Source rest);
 
 // A whole picture in memory as one JPEG, and back.
 std::vector<std::uint8_t> CompressPixels(const PixelBuffer& pixels, int quality);

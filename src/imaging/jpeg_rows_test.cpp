@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -150,4 +151,26 @@ TEST(JpegRows, AFailingSinkStopsTheWriterWithAnError) {
   };
   EXPECT_THROW(write(), Exception);
   EXPECT_THROW(JpegRowWriter(0, 10, 90, [](const std::uint8_t*, std::size_t) { return true; }), Exception);
+}
+
+// A file's first bytes are read ahead (for its Exif block) and given to the reader again:
+// the picture read through the resumed source is the one in the file, whatever the buffers.
+TEST(JpegRows, AHeadReadAheadIsGivenAgainBeforeTheRest) {
+  const std::vector<std::uint8_t> jpeg = CompressPixels(testpic::PhotoLike(1600, 1200), 95);
+  ASSERT_GT(jpeg.size(), 2u * (2 + 2 * (2 + 0xFFFF)));  // the rest is read after the head
+  std::size_t at = 0;
+  JpegRowReader::Source source = [&](std::uint8_t* buffer, std::size_t size) {
+    const std::size_t n = std::min<std::size_t>({size, 777, jpeg.size() - at});  // short reads
+    std::memcpy(buffer, jpeg.data() + at, n);
+    at += n;
+    return n;
+  };
+  std::vector<std::uint8_t> head = ReadJpegHead(source);
+  EXPECT_EQ(head.size(), 2u + 2 * (2 + 0xFFFF));
+  EXPECT_TRUE(std::equal(head.begin(), head.end(), jpeg.begin()));
+  JpegRowReader reader(Resumed(std::move(head), source));
+  const PixelBuffer read = DecompressRows(reader);
+  const PixelBuffer whole = DecompressPixels(jpeg.data(), jpeg.size());
+  ASSERT_EQ(read.Size(), whole.Size());
+  EXPECT_EQ(std::memcmp(read.Data(), whole.Data(), whole.Size()), 0);
 }

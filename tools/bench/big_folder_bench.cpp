@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "bench_clock.h"
+#include "bench_window.h"
 #include "catalogue/cache_file.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/gauge_form.h"
@@ -96,18 +97,6 @@ void WritePpm(const std::string& cache, const std::string& ppm) {
   out.Commit();
 }
 
-class Host : public win::Window {
- public:
-  Host() {
-    CreateArgs a;
-    a.text = "big folder";
-    a.style = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
-    a.width = 1000;
-    a.height = 700;
-    CreateWindowOf(a);
-  }
-};
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -125,7 +114,7 @@ int wmain(int argc, wchar_t** argv) {
 
     InitPictureFormats();
     TGaugeForm gauge;
-    Host host;
+    BenchWindow host("big folder", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 1000, 700);
     TListBoxWidth list;
     list.Create(host.Handle(), 1, 0, 0, 980, 650);
     list.SetItemHeight(54 + 23);

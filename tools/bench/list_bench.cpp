@@ -14,6 +14,7 @@
 
 #include "app/main_layout.h"
 #include "bench_clock.h"
+#include "bench_window.h"
 #include "catalogue/list_box_width.h"
 #include "catalogue/list_item_draw.h"
 #include "imaging/spi_bitmap.h"
@@ -41,17 +42,6 @@ TFileItems Items(int n, const std::vector<TThumbnailPtr>& thumbs) {
   }
   return items;
 }
-
-// A plain top-level window holding the list, which hands the list its drawing messages.
-class Host : public win::Window {
- public:
-  Host() {
-    CreateArgs a;
-    a.text = "list_bench";
-    a.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-    CreateWindowOf(a);
-  }
-};
 
 // The list and its items, drawn as the main window's ListBox1DrawItem draws them.
 struct List {
@@ -120,7 +110,7 @@ int wmain(int argc, wchar_t** argv) {
   InitCommonControlsEx(&icc);
   InitPictureFormats();
   try {
-    Host host;
+    BenchWindow host("list_bench", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
     ShowWindow(host.Handle(), SW_SHOWMAXIMIZED);
     UpdateWindow(host.Handle());
     // Where the main window puts its list in a client area of this size (its cool bar and
