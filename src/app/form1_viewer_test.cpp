@@ -1,6 +1,7 @@
 // Opening pictures from the main window's list under Wine: the viewer with its window-menu
 // entry, two viewers of one file, closing one, an item without a thumbnail, a picture that
-// cannot be loaded, a folder at a drive's root, and photographs stored sideways.
+// cannot be loaded, a folder at a drive's root, photographs stored sideways, and pictures of
+// Windows' codecs.
 #include <gtest/gtest.h>
 
 #include "album/album_file.h"
@@ -10,11 +11,13 @@
 #include "imaging/jpeg_rows.h"
 #include "imaging/spi_bitmap.h"
 #include "imaging/test_pictures.h"
+#include "imaging/wic_test_util.h"
 #include "imaging/win_test_util.h"
 #include "viewer/view_form.h"
 #include "win/app.h"
 #include "win/test_dialogs.h"
 
+using imgtest::Bytes;
 using imgtest::TempDir;
 
 namespace {
@@ -244,4 +247,42 @@ TEST_F(FormViewer, APictureWithLongMarkersOpensAtItsSize) {
   EXPECT_EQ(view->PaintSize(), (viewer::Extent{200, 150}));
   EXPECT_EQ(view->Picture.Width(), 200);
   EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+// A folder of PNG, GIF and TIFF files and no plug-in: Windows' codecs list, thumbnail and show
+// them all; a damaged one is listed without a thumbnail and its viewer reports it.
+TEST_F(FormViewer, PicturesOfWindowsCodecsWithoutAnyPlugin) {
+  const PixelBuffer seen = exiftest::Quarters(160, 120);
+  pictures_.File("a.png", wictest::PngOf(seen));
+  pictures_.File("b.tif", wictest::Tiff(seen));
+  Bytes indices;
+  for (int y = 0; y < 120; ++y)
+    for (int x = 0; x < 160; ++x) indices.push_back(static_cast<std::uint8_t>(y < 60 ? (x < 80 ? 0 : 1) : (x < 80 ? 3 : 2)));
+  pictures_.File("c.gif", wictest::Gif(160, 120, indices, {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255}));
+  const Bytes png = wictest::PngOf(seen);
+  pictures_.File("d.png", Bytes(png.begin(), png.begin() + 400));
+  ShowFolder(pictures_.win::TempFolder::Path());
+  ASSERT_EQ(form_->Folder.Items.size(), 4u);
+  for (const char* name : {"a.png", "b.tif", "c.gif"}) {
+    SCOPED_TRACE(name);
+    TFileItem& item = Item(name);
+    ASSERT_TRUE(item.Entry && item.Entry->Thumbnail);
+    EXPECT_EQ(item.Entry->PixelWidth, 160);
+    EXPECT_EQ(item.Entry->PixelHeight, 120);
+    const PixelBuffer thumb = item.Entry->Thumbnail->Pixels();
+    EXPECT_TRUE(exiftest::Near(thumb.Pixel(36, 27), 0x0000FF));
+    EXPECT_TRUE(exiftest::Near(thumb.Pixel(108, 81), 0xFF0000));
+    DoubleClick(name);
+  }
+  EXPECT_FALSE(Item("d.png").Entry && Item("d.png").Entry->Thumbnail);
+  ASSERT_EQ(TViewForm::Count(), 3);
+  for (TViewForm* v : Viewers()) {
+    EXPECT_EQ(v->PaintSize(), (viewer::Extent{160, 120}));
+    EXPECT_EQ(v->Picture.Pixels().Pixel(150, 110), 0xFF0000u);
+  }
+  EXPECT_TRUE(dialogs_.messages.empty());
+  DoubleClick("d.png");
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_NE(dialogs_.messages[0].text.find("WIC"), std::string::npos) << dialogs_.messages[0].text;
+  EXPECT_EQ(TViewForm::Count(), 3);
 }

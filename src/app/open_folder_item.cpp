@@ -8,6 +8,7 @@
 #include "catalogue/thumbnail_maker.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/jpeg_rows.h"
+#include "imaging/wic_image.h"
 #include "viewer/view_form.h"
 #include "win/canvas.h"
 #include "win/error.h"
@@ -46,13 +47,23 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
   const std::string path = FolderFilePath(folder, shown.Items.at(item).DiskName);
   // A JPEG, which Quiran decodes itself on any thread, decodes on a worker from the start,
   // while the window is made, sized from the file's header and shown: making and showing a
-  // window takes about as long as decoding a large photograph on some systems (Wine). Other
+  // window takes about as long as decoding a large photograph on some systems (Wine). So does
+  // a picture of Windows' codecs; when its header does not tell its size (only PNG and GIF
+  // headers are read), the window waits for the picture before it is sized and shown. Other
   // kinds load on this thread.
   std::future<TPicture> decoding;
   viewer::Extent size;
-  if (ThumbnailDecoderFor(path) == TThumbnailDecoder::Jpeg) {
-    const JpegSize header = HeaderSize(path);
-    size = {header.Width, header.Height};
+  const TThumbnailDecoder decoder = ThumbnailDecoderFor(path);
+  if (decoder == TThumbnailDecoder::Jpeg || decoder == TThumbnailDecoder::Wic) {
+    if (decoder == TThumbnailDecoder::Jpeg) {
+      const JpegSize header = HeaderSize(path);
+      size = {header.Width, header.Height};
+    } else {
+      std::uint8_t head[32] = {};
+      TFileStream file(path);
+      if (std::optional<WicSize> header = WicHeaderSize(head, file.Read(head, sizeof head)))
+        size = {header->Width, header->Height};
+    }
     decoding = std::async(std::launch::async, [path] {
       TPicture picture;
       picture.LoadFromFile(path);
@@ -68,8 +79,12 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
     }
   } abandon{view.Handle()};
   const TPictureEntry& entry = shown.EnsureThumbnail(item, colorDepth);
-  if (decoding.valid()) {
+  if (decoding.valid() && size.W > 0) {
     view.PreparePicture(path, size);
+  } else if (decoding.valid()) {
+    TPicture picture = decoding.get();
+    view.PreparePicture(path, {picture.Width(), picture.Height()});
+    view.SetPicture(std::move(picture));
   } else {
     view.OpenPicture(path);
   }

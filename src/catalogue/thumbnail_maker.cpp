@@ -11,6 +11,7 @@
 #include "imaging/graphics.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/jpeg_rows.h"
+#include "imaging/wic_image.h"
 #include "win/canvas.h"
 #include "win/error.h"
 #include "win/file_io.h"
@@ -89,9 +90,10 @@ TTimed::~TTimed() {
 TThumbnailDecoder ThumbnailDecoderFor(const std::string& path) {
   std::string_view ext = sjis::ExtractFileExt(path);
   if (!ext.empty()) ext.remove_prefix(1);
-  const TGraphicClass* cls = FindFileFormat(ext);
+  const TGraphicClass* cls = PictureClassFor(ext);
   if (cls == &TJPEGImage::Class) return TThumbnailDecoder::Jpeg;
   if (cls == &TBitmap::Class) return TThumbnailDecoder::Bmp;
+  if (cls == &TWICImage::Class) return TThumbnailDecoder::Wic;
   return TThumbnailDecoder::Picture;
 }
 
@@ -110,6 +112,16 @@ TThumbnailBox MakeThumbnailBox(TThumbnailDecoder decoder, const std::string& pat
     box = FromPicture(picture.Pixels(), colorDepth, background);
   } else if (decoder == TThumbnailDecoder::Jpeg) {
     box = FromJpeg(path, colorDepth, background, stop, made, times);
+  } else if (decoder == TThumbnailDecoder::Wic) {
+    PixelBuffer picture;
+    {
+      TTimed t(times ? &times->Decode : nullptr);
+      picture = DecodeWicFile(path);
+    }
+    CheckStop(stop);
+    made.Width = picture.Width(), made.Height = picture.Height();
+    TTimed t(times ? &times->Sample : nullptr);
+    box = FromPicture(picture, colorDepth, background);
   } else {
     std::vector<std::uint8_t> bytes;
     {

@@ -1,9 +1,10 @@
 // MakeThumbnail: a picture file fitted into the 144 x 108 thumbnail box on the button-face
 // colour, its pixels point-sampled by Quiran itself (halftone on palette screens).
 //
-// JPEG and BMP pictures are decoded by Quiran's own code, which may run on any thread; a
-// JPEG decodes only the rows the thumbnail samples. Every other format goes through the
-// picture classes (plug-ins among them), which are called on the user-interface thread only.
+// JPEG and BMP pictures are decoded by Quiran's own code and the formats of Windows' codecs
+// by those, which may run on any thread; a JPEG decodes only the rows the thumbnail samples.
+// Every other format goes through the picture classes (plug-ins among them), which are called
+// on the user-interface thread only.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -12,7 +13,7 @@
 
 #include "catalogue/picture_entry.h"
 
-enum class TThumbnailDecoder { Jpeg, Bmp, Picture };
+enum class TThumbnailDecoder { Jpeg, Bmp, Wic, Picture };
 
 // Which decoder the picture registry gives the file's extension (user-interface thread: the
 // registry changes as plug-ins load). Picture also stands for extensions no one reads; making

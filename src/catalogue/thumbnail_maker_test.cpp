@@ -1,11 +1,12 @@
-// MakeThumbnail: a JPEG's thumbnail from its sampled rows equals the full decode sampled; BMP
-// and plug-in pictures; the entry's fields; pictures that cannot be read; photographs stored
-// sideways.
+// MakeThumbnail: a JPEG's thumbnail from its sampled rows equals the full decode sampled; BMP,
+// plug-in pictures and those of Windows' codecs; the entry's fields; pictures that cannot be
+// read; photographs stored sideways.
 #include "catalogue/thumbnail_maker.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 #include "catalogue/thumbnail_fit.h"
 #include "imaging/bmp_test_util.h"
@@ -14,6 +15,7 @@
 #include "imaging/jpeg_rows.h"
 #include "imaging/spi_bitmap.h"
 #include "imaging/test_pictures.h"
+#include "imaging/wic_test_util.h"
 #include "imaging/win_test_util.h"
 #include "win/canvas.h"
 
@@ -164,4 +166,32 @@ TEST(ThumbnailMaker, PhotographsShowAsTakenInEveryOrientation) {
   EXPECT_NE(box.Pixel(31, 50), kFace);
   EXPECT_NE(box.Pixel(111, 50), kFace);
   EXPECT_EQ(box.Pixel(112, 50), kFace);
+}
+
+TEST(ThumbnailMaker, PicturesOfWindowsCodecsOnAWorkerThread) {
+  TempDir dir;
+  InitPictureFormats();
+  const PixelBuffer pic = testpic::PhotoLike(300, 500, 9);
+  const Bytes bytes = wictest::PngOf(pic);
+  const std::string png = dir.File("tall.png", bytes);
+  const std::string cut = dir.File("cut.png", Bytes(bytes.begin(), bytes.begin() + 3000));
+  EXPECT_EQ(ThumbnailDecoderFor(png), TThumbnailDecoder::Wic);
+  EXPECT_EQ(ThumbnailDecoderFor(dir.Path() + "x.gif"), TThumbnailDecoder::Wic);
+  TThumbnailBox made;
+  bool cutFailed = false;
+  std::thread([&] {
+    made = MakeThumbnailBox(TThumbnailDecoder::Wic, png, 24, kFace);
+    try {
+      MakeThumbnailBox(TThumbnailDecoder::Wic, cut, 24, kFace);
+    } catch (const EInvalidGraphic&) {
+      cutFailed = true;
+    }
+  }).join();
+  EXPECT_EQ(made.Width, 300);
+  EXPECT_EQ(made.Height, 500);
+  const PixelBuffer expected = SampledFully(pic);
+  ASSERT_EQ(made.Box.Size(), expected.Size());
+  EXPECT_EQ(std::memcmp(made.Box.Data(), expected.Data(), expected.Size()), 0);
+  EXPECT_TRUE(cutFailed);
+  DonePictureFormats();
 }

@@ -1,6 +1,7 @@
 #include "imaging/about_form2.h"
 
 #include "imaging/spi.h"
+#include "imaging/wic_image.h"
 #include "win/canvas.h"
 #include "win/modal.h"
 
@@ -44,6 +45,7 @@ void TAboutForm2::FormShow() {
   std::string text;
   if (const TSPIs* spis = CurrentSPIs())
     for (const TFormatLine& line : FormatLines(*spis)) text += (text.empty() ? "" : "\r\n") + line.Text;
+  for (const TWicFormat& f : WicFormats()) text += (text.empty() ? "" : "\r\n") + WicFormatLine(f);
   Memo1.SetText(text);
 }
 

@@ -7,6 +7,7 @@
 #include "imaging/bmp_reader.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/picture_headers.h"
+#include "imaging/wic_image.h"
 #include "win/canvas.h"
 #include "win/error.h"
 #include "win/handle.h"
@@ -60,6 +61,15 @@ const TGraphicClass* FindFileFormat(std::string_view extension) {
   const auto& formats = Formats();
   for (auto it = formats.rbegin(); it != formats.rend(); ++it)
     if (sjis::SameTextAscii(it->Extension, extension)) return it->GraphicClass;
+  return nullptr;
+}
+
+const TGraphicClass* PictureClassFor(std::string_view extension) {
+  const auto& formats = Formats();
+  for (auto it = formats.rbegin(); it != formats.rend(); ++it)
+    if (sjis::SameTextAscii(it->Extension, extension) &&
+        (it->GraphicClass != &TWICImage::Class || WicFormatFor(extension)))
+      return it->GraphicClass;
   return nullptr;
 }
 
@@ -185,17 +195,28 @@ void TMetafile::LoadFromStream(TStream& stream) {
 void TPicture::LoadFromFile(const std::string& fileName) {
   std::string_view ext = sjis::ExtractFileExt(fileName);
   if (!ext.empty()) ext.remove_prefix(1);
-  const TGraphicClass* cls = FindFileFormat(ext);
+  const TGraphicClass* cls = PictureClassFor(ext);
   if (!cls) throw EInvalidGraphic(Format("拡張子 .%s の画像形式は処理できません", {ext}));
-  std::unique_ptr<TGraphic> graphic = cls->Create();
-  // Only a listened picture forwards its progress: a plug-in's helper then need not stop for
-  // every report of a plug-in nobody attends to.
-  if (OnProgress)
-    graphic->OnProgress = [this](TGraphic& sender, TProgressStage stage, int percent, bool redrawNow, const TRect& r,
-                                 const std::string& msg) {
-      if (OnProgress) OnProgress(sender, stage, percent, redrawNow, r, msg);
-    };
-  graphic->LoadFromFile(fileName);
+  auto load = [&](const TGraphicClass& c) {
+    std::unique_ptr<TGraphic> graphic = c.Create();
+    // Only a listened picture forwards its progress: a plug-in's helper then need not stop
+    // for every report of a plug-in nobody attends to.
+    if (OnProgress)
+      graphic->OnProgress = [this](TGraphic& sender, TProgressStage stage, int percent, bool redrawNow,
+                                   const TRect& r, const std::string& msg) {
+        if (OnProgress) OnProgress(sender, stage, percent, redrawNow, r, msg);
+      };
+    graphic->LoadFromFile(fileName);
+    return graphic;
+  };
+  std::unique_ptr<TGraphic> graphic;
+  try {
+    graphic = load(*cls);
+  } catch (const EInvalidGraphic&) {
+    // A plug-in took the extension over but none reads this picture: Windows may.
+    if (cls == &TWICImage::Class || !WicFormatFor(ext)) throw;
+    graphic = load(TWICImage::Class);
+  }
   graphic_ = std::move(graphic);
   if (OnChange) OnChange(*this);
 }

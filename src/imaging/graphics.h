@@ -61,6 +61,9 @@ struct TFileFormat {
 };
 void RegisterFileFormat(std::string_view extension, std::string_view description, const TGraphicClass* graphicClass);
 const TGraphicClass* FindFileFormat(std::string_view extension);
+// The class that loads files with that extension: the latest registration, passing over WIC's
+// formats the user withdrew (an earlier registration then answers). User-interface thread.
+const TGraphicClass* PictureClassFor(std::string_view extension);
 // Withdraws every registration of exactly that class.
 void UnregisterGraphicClass(const TGraphicClass* graphicClass);
 std::vector<TFileFormat> FileFormats();
@@ -107,8 +110,10 @@ class TMetafile : public TGraphic {
 // Holds one picture of any registered class.
 class TPicture {
  public:
-  // Picks the class by the file's extension; fails with "拡張子 .%s の画像形式は処理できません"
-  // when none is registered. On any failure the picture held so far stays.
+  // Picks the class by the file's extension (PictureClassFor); fails with
+  // "拡張子 .%s の画像形式は処理できません" when none is registered. A picture no plug-in can
+  // read goes to Windows' codecs when they read its format. On any failure the picture held
+  // so far stays.
   void LoadFromFile(const std::string& fileName);
   TGraphic* Graphic() const { return graphic_.get(); }
   int Width() const { return graphic_ ? graphic_->Width() : 0; }

@@ -6,6 +6,7 @@
 #include "imaging/plugin_settings.h"
 #include "imaging/spi_bitmap.h"
 #include "imaging/susie_opt_form.h"
+#include "imaging/wic_image.h"
 #include "imaging/win_test_util.h"
 
 using namespace imgtest;
@@ -28,10 +29,16 @@ class PluginForms : public testing::Test {
     for (int i = 0; i < list.Count(); ++i) out.push_back(list.Item(i));
     return out;
   }
+  // The ticks of the plug-ins' lines, which come before those of Windows' codecs.
   std::vector<bool> Ticks(const win::CheckListBox& list) {
     std::vector<bool> out;
-    for (int i = 0; i < list.Count(); ++i) out.push_back(list.Checked(i));
+    for (int i = 0; i + WicFormats().size() < static_cast<std::size_t>(list.Count()); ++i) out.push_back(list.Checked(i));
     return out;
+  }
+  static std::string WicText() {
+    std::string text;
+    for (const TWicFormat& f : WicFormats()) text += "\r\n" + WicFormatLine(f);
+    return text;
   }
   TSPIs spis_;
 };
@@ -66,7 +73,7 @@ TEST_F(PluginForms, SelectionListsEveryFormatAndScrollsToTheWidestLine) {
   EXPECT_EQ(texts, expected);
   form.SetList(texts);
   EXPECT_EQ(Lines(form.CheckListBox1), expected);
-  EXPECT_EQ(Ticks(form.CheckListBox1), std::vector<bool>(4, false));  // SetList leaves them unticked
+  for (int i = 0; i < 4; ++i) EXPECT_FALSE(form.CheckListBox1.Checked(i));  // SetList leaves them unticked
   int widest = 0;
   for (const std::string& t : texts) widest = std::max(widest, form.CheckListBox1.TextWidth(t));
   EXPECT_GT(widest, 100);
@@ -139,12 +146,16 @@ TEST_F(PluginForms, InformationListsTheFormatsOnceEachTimeItIsShown) {
   form.ShowModal();
   form.ShowModal();  // twice: the same lines, once
   ASSERT_EQ(shown.size(), 3u);
-  EXPECT_EQ(shown[0], "");
+  // Windows' codecs are named after the plug-ins, marked as theirs.
+  ASSERT_FALSE(WicFormats().empty());
+  EXPECT_EQ(shown[0], WicText().substr(2));
+  EXPECT_NE(shown[0].find("WIC: PNG Decoder (*.png)"), std::string::npos) << shown[0];
   std::string expected = "PPM image (*.ppm)";
   for (const std::string& l : kThreeFormats) expected += "\r\n" + l;
+  expected += WicText();
   EXPECT_EQ(shown[1], expected);
   EXPECT_EQ(shown[2], expected);
-  EXPECT_EQ(SendMessageW(form.Memo1.Handle(), EM_GETLINECOUNT, 0, 0), 4);
+  EXPECT_EQ(SendMessageW(form.Memo1.Handle(), EM_GETLINECOUNT, 0, 0), static_cast<LRESULT>(4 + WicFormats().size()));
   // Read-only, with both scroll bars.
   const LONG style = GetWindowLongW(form.Memo1.Handle(), GWL_STYLE);
   EXPECT_TRUE(style & ES_READONLY);
@@ -179,4 +190,36 @@ TEST_F(PluginForms, TheChoiceIsKeptInTheSettingsFile) {
   third.Save(read);
   EXPECT_EQ(win::TempFolder::Read(path + ".bak"), damaged);
   EXPECT_EQ(TPluginSettings(path).Load(), read);
+}
+
+TEST_F(PluginForms, WindowsCodecsAreListedAndCanBeWithdrawnLikeAPluginsFormats) {
+  Add("ppm");
+  const std::vector<TWicFormat>& wic = WicFormats();
+  std::size_t png = wic.size();
+  for (std::size_t i = 0; i < wic.size(); ++i)
+    if (wic[i].Filter == "*.png") png = i;
+  ASSERT_LT(png, wic.size());
+  EXPECT_TRUE(IsPictureFile("A.PNG"));
+  TSusieOptForm form;
+  form.OnShown = [&](TSusieOptForm& f) {
+    ASSERT_EQ(f.CheckListBox1.Count(), static_cast<int>(1 + wic.size()));
+    EXPECT_EQ(f.CheckListBox1.Item(static_cast<int>(1 + png)), "WIC: PNG Decoder (*.png)");
+    for (int i = 0; i < f.CheckListBox1.Count(); ++i) EXPECT_TRUE(f.CheckListBox1.Checked(i)) << i;
+    f.CheckListBox1.SetChecked(static_cast<int>(1 + png), false);
+    PostMessageW(f.BitBtn1.Handle(), BM_CLICK, 0, 0);
+  };
+  EXPECT_TRUE(form.ChooseFormats(spis_));
+  EXPECT_FALSE(spis_.FormatChoice().InUse(kWicName, "*.png"));
+  EXPECT_EQ(spis_.FormatChoice().Unused(), (std::vector<std::pair<std::string, std::string>>{{"WIC", "*.png"}}));
+  EXPECT_FALSE(IsPictureFile("A.PNG"));
+  EXPECT_TRUE(IsPictureFile("A.GIF"));
+  // Ticked again: back in use.
+  form.OnShown = [&](TSusieOptForm& f) {
+    EXPECT_FALSE(f.CheckListBox1.Checked(static_cast<int>(1 + png)));
+    f.CheckListBox1.SetChecked(static_cast<int>(1 + png), true);
+    PostMessageW(f.BitBtn1.Handle(), BM_CLICK, 0, 0);
+  };
+  EXPECT_TRUE(form.ChooseFormats(spis_));
+  EXPECT_TRUE(spis_.FormatChoice().AllInUse());
+  EXPECT_TRUE(IsPictureFile("A.PNG"));
 }

@@ -2,9 +2,11 @@
 
 #include <cstring>
 #include <limits>
+#include <optional>
 
 #include "imaging/dib_file.h"
 #include "imaging/spi_filters.h"
+#include "imaging/wic_image.h"
 #include "win/fault_guard.h"
 #include "win/sjis.h"
 #include "win/text.h"
@@ -237,7 +239,7 @@ void TSPIBitmap::LoadDIB(const void* bitmapInfo, std::size_t infoSize, const voi
 bool IsPictureFile(const std::string& name) {
   // A folder scan asks this for thousands of names: the upper-cased pattern tails are made
   // again only when the plug-ins or the formats in use change.
-  static std::uint64_t cachedFor = 0;
+  static std::optional<std::uint64_t> cachedFor;
   static std::vector<std::string> upperTails;
   TSPIs* spis = CurrentSPIs();
   const std::uint64_t now = spis ? spis->Generation() : 0;
@@ -253,6 +255,10 @@ bool IsPictureFile(const std::string& name) {
           if (!PatternTail(pattern).empty()) upperTails.emplace_back(PatternTail(pattern));
       }
     }
+    // And the formats Windows' codecs read, those the user keeps in use.
+    for (const TWicFormat& f : WicFormats())
+      if (!spis || WicFormatInUse(f, spis->FormatChoice()))
+        for (const std::string& ext : f.Extensions) upperTails.push_back("." + win::UpperJa(ext));
     cachedFor = now;
   }
   return IsPictureNameUpper(win::UpperJa(name), upperTails);
@@ -260,6 +266,8 @@ bool IsPictureFile(const std::string& name) {
 
 void InitPictureFormats() {
   FindFileFormat("bmp");  // the built-in formats are in place from here on
+  // Windows' codecs before any plug-in: a plug-in that lists an extension takes it over.
+  RegisterWicFormats();
   TSPIs::SetDefaultGraphicClass(&TSPIBitmap::Class);
 }
 

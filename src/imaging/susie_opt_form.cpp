@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "imaging/wic_image.h"
 #include "win/canvas.h"
 #include "win/modal.h"
 
@@ -61,18 +62,30 @@ bool TSusieOptForm::Execute(HWND owner) {
 }
 
 bool TSusieOptForm::ChooseFormats(TSPIs& spis, HWND owner) {
+  // The plug-ins' formats, then those of Windows' codecs.
   const std::vector<TFormatLine> lines = FormatLines(spis);
+  const std::vector<TWicFormat>& wic = WicFormats();
   std::vector<std::string> texts;
   for (const TFormatLine& line : lines) texts.push_back(line.Text);
+  for (const TWicFormat& f : wic) texts.push_back(WicFormatLine(f));
   SetList(texts);
   for (std::size_t i = 0; i < lines.size(); ++i)
     CheckListBox1.SetChecked(static_cast<int>(i), spis.FormatInUse(*lines[i].Plugin, lines[i].Format));
+  for (std::size_t i = 0; i < wic.size(); ++i)
+    CheckListBox1.SetChecked(static_cast<int>(lines.size() + i), WicFormatInUse(wic[i], spis.FormatChoice()));
   if (!Execute(owner)) return false;
   bool changed = false;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const bool inUse = CheckListBox1.Checked(static_cast<int>(i));
     if (inUse == spis.FormatInUse(*lines[i].Plugin, lines[i].Format)) continue;
     spis.SetFormatInUse(*lines[i].Plugin, lines[i].Format, inUse);
+    changed = true;
+  }
+  TFormatChoice choice = spis.FormatChoice();
+  for (std::size_t i = 0; i < wic.size(); ++i)
+    choice.SetInUse(kWicName, wic[i].Filter, CheckListBox1.Checked(static_cast<int>(lines.size() + i)));
+  if (!(choice == spis.FormatChoice())) {
+    spis.SetFormatChoice(std::move(choice));
     changed = true;
   }
   return changed;

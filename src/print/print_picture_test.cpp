@@ -7,6 +7,8 @@
 #include "imaging/graphics.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/spi_bitmap.h"
+#include "imaging/wic_image.h"
+#include "imaging/wic_test_util.h"
 #include "imaging/win_test_util.h"
 #include "win/error.h"
 #include "win/file_io.h"
@@ -97,6 +99,19 @@ TEST(PrintPicture, APhotographStoredSidewaysPrintsAsTaken) {
   ASSERT_EQ(p.Pixels.Height(), 212);
   EXPECT_TRUE(exiftest::Near(p.Pixels.Pixel(30, 40), 0x0000FF));    // red at the top left
   EXPECT_TRUE(exiftest::Near(p.Pixels.Pixel(120, 170), 0xFF0000));  // blue at the bottom right
+}
+
+TEST(PrintPicture, PicturesOfWindowsCodecs) {
+  imgtest::TempDir dir;
+  RegisterWicFormats();
+  TPrintPicture p = LoadPrintPicture(dir.File("SCAN.TIF", wictest::Tiff(exiftest::Quarters(800, 600))), 283, 212);
+  EXPECT_EQ(p.Width, 800);
+  EXPECT_EQ(p.Height, 600);
+  EXPECT_EQ(p.Place, (print::Rect{0, 0, 282, 212}));
+  EXPECT_EQ(p.Pixels.Pixel(30, 30), 0x0000FFu);
+  EXPECT_EQ(p.Pixels.Pixel(250, 190), 0xFF0000u);
+  const Bytes png = wictest::Png(4, 1, 2, {Bytes(12, 9)});
+  EXPECT_THROW(LoadPrintPicture(dir.File("CUT.PNG", Bytes(png.begin(), png.begin() + 40)), 283, 212), EInvalidGraphic);
 }
 
 TEST(PrintPicture, FilesThatAreNotPicturesFail) {
