@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "win/error.h"
 #include "win/test_files.h"
 
@@ -28,7 +30,7 @@ TEST(FileIo, ReplacingPutsTheNewBytesInPlaceAndLeavesNothingElse) {
   EXPECT_FALSE(FileExists(dir.File("none")));
 }
 
-TEST(FileIo, OldFileIsPutAsideReplacingAnEarlierOne) {
+TEST(FileIo, ACopyOfTheOldFileIsPutAsideReplacingAnEarlierOne) {
   TempFolder dir;
   std::string path = dir.File("lib.Alb"), aside = path + ".bad";
   TempFolder::Write(path, Bytes("damaged"));
@@ -71,4 +73,39 @@ TEST(FileIo, FailuresRaiseTheirMessagesAndLeaveTheOldFileUntouched) {
   EXPECT_THROW(WriteFileReplacing(dir.File("no such folder\\lib.Alb"), Bytes("x")), EFCreateError);
   CreateDirectoryW(Wide(dir.File("folder")).c_str(), nullptr);
   EXPECT_THROW(WriteFileReplacing(dir.File("folder"), Bytes("x")), EFCreateError);
+}
+
+// The new file cannot be put in place after a copy of the old one was put aside: the old file
+// is still at its path, as it was.
+TEST(FileIo, TheOldFileStaysAtItsPathWhenTheNewOneCannotBePutInPlace) {
+  TempFolder dir;
+  std::string path = dir.File("lib.Alb"), aside = path + ".bad";
+  TempFolder::Write(path, Bytes("old"));
+  faults::PlacingsBeforeFailure = 1;  // the copy put aside, then the new file fails
+  EXPECT_THROW(WriteFileReplacing(path, Bytes("new"), aside), EFCreateError);
+  faults::PlacingsBeforeFailure = -1;
+  EXPECT_EQ(TempFolder::Read(path), Bytes("old"));
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"lib.Alb", "lib.Alb.bad"}));
+}
+
+// A writer's temporary file is named after the file it replaces; one left by a writer that was
+// stopped is removed, one a writer still holds stays, and nobody else's file is touched.
+TEST(FileIo, StaleTemporaryFilesAreRemovedAndLiveOnesStay) {
+  TempFolder dir;
+  const std::string path = dir.File("Quiran.cf0");
+  ReplacingFile live(path);
+  live.Write(Bytes("live").data(), 4);
+  std::vector<std::string> names = dir.Names();
+  ASSERT_EQ(names.size(), 1u);
+  EXPECT_EQ(names[0].rfind("Quiran.cf0.~", 0), 0u) << names[0];
+  for (const char* other : {"Quiran.cf0.~0badf00d.tmp", "Quiran.cf0.~zz.tmp", "qrn1F.tmp", "Quiran.cf0.bak",
+                            "Cashfile.cfb.~0badf00d.tmp"})
+    TempFolder::Write(dir.File(other), Bytes("x"));
+  RemoveStaleTemporaries(path);
+  names = dir.Names();
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Quiran.cf0.~0badf00d.tmp"), 0);
+  EXPECT_EQ(names.size(), 5u);  // the live one and the four that are not stale temporaries of this file
+  live.Commit();
+  EXPECT_EQ(ReadFileBytes(path), Bytes("live"));
+  EXPECT_EQ(dir.Names().size(), 5u);
 }
