@@ -10,6 +10,8 @@ TSortKind SortKindOfTag(int tag) { return tag >= 1 && tag <= 4 ? static_cast<TSo
 
 namespace {
 int Clamp(double v) { return v > 2147483647.0 ? 2147483647 : v < -2147483647.0 ? -2147483647 : static_cast<int>(v); }
+// A damaged catalogue may hold any bits as a date: what is no finite number counts as no date.
+double SortDate(double d) { return std::isfinite(d) ? d : 0.0; }
 }  // namespace
 
 int CompareFiles(const TSortKey& i, const TSortKey& j, TSortKind kind) {
@@ -23,7 +25,7 @@ int CompareFiles(const TSortKey& i, const TSortKey& j, TSortKind kind) {
       if (!j.HasEntry) return 9999;
       // Areas of two 16-bit sides do not fit a 32-bit difference: compared in 64 bits.
       if (kind == skArea) return i.Area < j.Area ? -1 : i.Area > j.Area ? 1 : 0;
-      return Clamp(std::nearbyint(i.Date - j.Date));
+      return Clamp(std::nearbyint(SortDate(i.Date) - SortDate(j.Date)));
     case skNone:
       break;
   }

@@ -25,7 +25,8 @@ struct TSortKey {
 
 // Compares two items by their keys: negative, zero or positive as item i sorts before, with or after j.
 // Area and date kinds give -9999 when i has no entry, else 9999 when j has none; dates
-// closer than half a day compare equal (the difference rounded, halves to even).
+// closer than half a day compare equal (the difference rounded, halves to even); a date that is
+// no finite number (a damaged catalogue) counts as 0, no date.
 int CompareFiles(const TSortKey& i, const TSortKey& j, TSortKind kind);
 
 // The list order after sorting: result[p] is the index of the item that goes to position p.

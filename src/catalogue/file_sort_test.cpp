@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 namespace {
@@ -52,4 +53,16 @@ TEST(FileSort, ExtensionsAndRanks) {
   std::vector<std::string> texts{"B", "A", "B", "C"};
   auto rank = RankTexts(texts.size(), [&](std::size_t a, std::size_t b) { return texts[a].compare(texts[b]); });
   EXPECT_EQ(rank, (std::vector<std::int64_t>{1, 0, 1, 2}));
+}
+
+// A damaged catalogue may hold any bits as a date: what is no number (or no finite one)
+// sorts as an item without date, and the comparison stays a consistent order.
+TEST(FileSort, ADateThatIsNoNumberSortsAsNoDate) {
+  const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(CompareFiles(Entry(0, nan), Entry(0, 0), skDate), 0);
+  EXPECT_EQ(CompareFiles(Entry(0, 5), Entry(0, nan), skDate), 5);
+  EXPECT_EQ(CompareFiles(Entry(0, inf), Entry(0, inf), skDate), 0);
+  EXPECT_EQ(CompareFiles(Entry(0, -inf), Entry(0, 3), skDate), -3);
+  EXPECT_EQ(SortOrder({Entry(0, 5), Entry(0, nan), Entry(0, 3), Entry(0, inf)}, skDate),
+            (std::vector<std::size_t>{3, 1, 2, 0}));
 }
