@@ -33,10 +33,16 @@ bool TLibraryFile::Load(TAlbumLibrary& library) {
 
 void TLibraryFile::Save(const TAlbumLibrary& library) {
   std::vector<std::uint8_t> bytes = library.FileBytes();
+  if (state_ != State::Missing && bytes == asRead_) return;  // nothing changed: the file stays exactly as it is
   if (state_ == State::NotRead || state_ == State::NotWhole) {
-    if (bytes == asRead_) return;  // nothing changed: the file stays exactly as it is
+    KeepAside();
+  } else if (win::FileExists(path_) &&
+             (state_ == State::Missing || win::ReadFileBytes(path_) != asRead_)) {
+    // Written by someone else since it was read (another copy of the program, another PC):
+    // there is no merging two libraries, but theirs is kept aside, not lost.
     KeepAside();
   }
+  win::RemoveStaleTemporaries(path_);
   win::WriteFileReplacing(path_, bytes);
   asRead_ = std::move(bytes);
   state_ = State::Whole;

@@ -1,8 +1,8 @@
 // How the album library file is kept: read once at start, written at close (and when Windows
-// ends the session), never written over unless it was read whole. A file that was not read
-// whole (damaged, not a library, written by a newer Quiran, or never read because the start
-// failed) is left as it is while nothing in the library changed; once something did, the file
-// is first copied aside, keeping several generations of such copies.
+// ends the session) only when the library changed, never written over unless it was read
+// whole. A file that was not read whole (damaged, not a library, written by a newer Quiran, or
+// never read because the start failed), or one that someone else wrote since it was read, is
+// first copied aside, keeping several generations of such copies.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -30,7 +30,7 @@ class TLibraryFile {
   bool Load(TAlbumLibrary& library);
 
   // Writes the library in place of the file (see above for when it does not), then the file
-  // counts as read whole. Raises EFCreateError when the file or its copy cannot be written;
+  // counts as read whole. A first save writes the file even for an empty library. Raises EFCreateError when the file or its copy cannot be written;
   // the file on disk then stays as it was.
   void Save(const TAlbumLibrary& library);
 

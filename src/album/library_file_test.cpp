@@ -123,3 +123,22 @@ TEST_F(LibraryFile, MissingWholeAndForeignFiles) {
   CloseHandle(lock);
   EXPECT_EQ(TempFolder::Read(path), Albums({"a"}));
 }
+
+// Another Quiran (another PC sharing the program's folder) wrote the library after this one
+// read it: closing without a change leaves theirs; closing with one keeps theirs aside.
+TEST_F(LibraryFile, ALibraryWrittenBySomeoneElseSinceItWasReadIsNeverLost) {
+  TempFolder::Write(path, Albums({"旅行"}));
+  ASSERT_TRUE(file.Load(library));
+  TempFolder::Write(path, Albums({"旅行", "別のPCで"}));
+  file.Save(library);  // nothing changed here: nothing is written
+  EXPECT_EQ(TempFolder::Read(path), Albums({"旅行", "別のPCで"}));
+  library.Add({"ここで"});
+  file.Save(library);
+  EXPECT_EQ(TempFolder::Read(path), Albums({"旅行", "ここで"}));
+  EXPECT_EQ(TempFolder::Read(file.AsidePath(1)), Albums({"旅行", "別のPCで"}));
+  // Stale temporary files of the library go with the next save.
+  TempFolder::Write(path + ".~0badf00d.tmp", Text("x"));
+  library.Add({"もう一冊"});
+  file.Save(library);
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"Quiran.Alb", "Quiran.Alb.bad"}));
+}

@@ -1,9 +1,11 @@
-// Quiran's entry: the main window first (it loads the album library as it is created), then
-// the dialogs, each made once and reused, then the message loop until the main window closes.
+// Quiran's entry: a second start on the same library hands over to the first; otherwise the
+// main window first (it loads the album library as it is created), then the dialogs, each made
+// once and reused, then the message loop until the main window closes.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "album/album_file.h"
 #include "album/property_form.h"
 #include "app/form1.h"
 #include "catalogue/comment_form.h"
@@ -13,6 +15,8 @@
 #include "print/print_form.h"
 #include "print/qz_printer.h"
 #include "win/app.h"
+#include "win/instance_lock.h"
+#include "win/text.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_COOL_CLASSES | ICC_BAR_CLASSES |
@@ -26,10 +30,19 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     ~PictureFormatsAtExit() { DonePictureFormats(); }
   } picturesAtExit;
   try {
+    // One Quiran per library: there is no merging two libraries written by two programs at
+    // once, so a second start brings the first one forward and ends.
+    const std::string library = AlbumFilePath(win::ExePath());
+    win::InstanceLock instance(library);
+    if (!instance.Acquired()) {
+      instance.BringHolderForward(10000);
+      return 0;
+    }
     // The printer information lives from start to exit.
     TQzPrinter qzPrinter;
-    TForm1 form1;
+    TForm1 form1(library);
     win::Application::SetMainWindow(form1.Handle());
+    instance.Publish(form1.Handle());
 
     // The dialogs are created here, after the main window, hidden, once for the whole run.
     TPropertyForm propertyForm;
