@@ -732,8 +732,8 @@ int TForm1::LoadFolder(const std::string& path) {
   return GaugeForm ? Folder.Load(path, *GaugeForm, hwnd_, ColorDepth) : 0;
 }
 
-void TForm1::CloseShownFolder() {
-  if (ShownNode && ShownNode != RootNode) Folder.Close();
+void TForm1::CloseShownFolder(bool mayStay) {
+  if (ShownNode && ShownNode != RootNode && !LeaveShownFolder(Folder, hwnd_, mayStay)) throw EAbort();
   ListBox1.SetCount(0);
   HoverIndex = -1;  // the next folder's item at the same place is another picture
   ShownNode = nullptr;
@@ -775,8 +775,12 @@ void TForm1::N8Click() {
 void TForm1::N21Click() {
   const LRESULT i = SendMessageW(ListBox1.Handle(), LB_GETCURSEL, 0, 0);
   if (i < 0 || !CommentForm) return;
-  if (EditFileComment(*CommentForm, Folder, static_cast<std::size_t>(i), ColorDepth, hwnd_))
-    InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
+  // Drawn again also when only the thumbnail failed: the date and comment are stored then too.
+  struct Repaint {
+    HWND list;
+    ~Repaint() { InvalidateRect(list, nullptr, TRUE); }
+  } repaint{ListBox1.Handle()};
+  EditFileComment(*CommentForm, Folder, static_cast<std::size_t>(i), ColorDepth, hwnd_);
 }
 
 void TForm1::N15Click(int command) {
@@ -873,21 +877,36 @@ void TForm1::StoreOrGiveUp(const std::function<void()>& store) {
 }
 
 void TForm1::FormClose() {
-  StoreOrGiveUp([this] { CloseShownFolder(); });
+  StoreOrGiveUp([this] { CloseShownFolder(false); });
   StoreOrGiveUp([this] { SaveAlbumLibrary(); });
 }
 
 void TForm1::EndSession() {
-  // Nobody is there to answer a question now, and the process may end at any moment after
-  // this returns: each store is tried once, and a failure leaves its file as it was.
-  try {
-    CloseShownFolder();
-  } catch (...) {
-  }
-  try {
+  if (Folder.Busy() && GaugeForm) GaugeForm->BitBtn1Click();
+  StoreNow();
+}
+
+std::string TForm1::StoreNow() noexcept {
+  // Each store is tried once; a failure leaves its file as it was. Nothing here may raise:
+  // the caller may be a handler the process ends after.
+  std::string failures;
+  auto store = [&](const std::function<std::string()>& save) {
+    try {
+      std::string notice = save();
+      if (!notice.empty()) failures += notice + "\r\n";
+    } catch (...) {
+      try {
+        failures += win::Application::CurrentExceptionMessage() + "\r\n";
+      } catch (...) {
+      }
+    }
+  };
+  store([this] { return ShownNode && ShownNode != RootNode ? Folder.Save() : std::string(); });
+  store([this] {
     SaveAlbumLibrary();
-  } catch (...) {
-  }
+    return std::string();
+  });
+  return failures;
 }
 
 void TForm1::FormDestroy() {

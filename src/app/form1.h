@@ -138,8 +138,13 @@ class TForm1 : public win::Window {
   // Stores the shown folder and the library. A store that fails is shown with the choice to
   // try again or to close without it; the window is never kept from closing.
   void FormClose();
-  // Windows logs off or shuts down: stores the same, asking nothing.
+  // Windows logs off or shuts down: a run over the folder stops, and StoreNow, asking nothing.
   void EndSession();
+  // Saves what the user has now, right away and asking nothing: the shown folder's files
+  // (only what changed) and the library; the folder stays shown. For moments when the
+  // program may end at any time (the session ending, a plug-in that faulted inside Quiran).
+  // Allowed while the folder is busy. Returns what could not be saved, empty when all was.
+  std::string StoreNow() noexcept;
   void FormDestroy();
   void StageItemResize();
   void PaintBox1Paint(win::Canvas& canvas);
@@ -166,8 +171,9 @@ class TForm1 : public win::Window {
   // Shows a folder's pictures in the list; returns their number.
   int LoadFolder(const std::string& path);
   // Writes the shown folder's catalogue and cache and empties the list. When they cannot be
-  // written and the user changed something there, the error is raised and the folder stays.
-  void CloseShownFolder();
+  // written the user is asked to try again, to leave without saving or (mayStay) to stay;
+  // staying raises EAbort, as does a folder busy with a run.
+  void CloseShownFolder(bool mayStay = true);
   // The thumbnail's width and height at a size index 1..5 (any other index: size 3).
   static app::Extent GetThumbSize(int index) { return app::ThumbSizeOf(index); }
   void UpdateItemSize();

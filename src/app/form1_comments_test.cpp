@@ -152,20 +152,48 @@ TEST_F(FormComments, ConfirmingStoresTheDateAndCommentAndMakesAMissingThumbnail)
   EXPECT_TRUE(found);
 }
 
-TEST_F(FormComments, AThumbnailThatCannotBeMadeKeepsTheOldEntry) {
+// The date and comment confirmed for a file of which no thumbnail can be made are stored all
+// the same, in an entry without thumbnail; the message says only that the thumbnail failed.
+TEST_F(FormComments, AThumbnailThatCannotBeMadeStillTakesTheDateAndComment) {
   TForm1& f = *form_;
   Entry(0)->Thumbnail = nullptr;
   Entry(0)->Comment = "大事なメモ";
   Entry(0)->Date = 44000;
   win::TempFolder::Write(pictures_.Path() + f.Folder.Items[0].DiskName, {'n', 'o', 't', ' ', 'j', 'p', 'g'});
-  EXPECT_THROW(Edit(0, Type("新しいメモ", IDOK)), Exception);
+  try {
+    Edit(0, Type("新しいメモ", IDOK));
+    ADD_FAILURE() << "no message";
+  } catch (const Exception& e) {
+    EXPECT_NE(e.Message().find("サムネイルは作成できませんでした"), std::string::npos) << e.Message();
+  }
   ASSERT_NE(Entry(0), nullptr);
-  EXPECT_EQ(Entry(0)->Comment, "大事なメモ");
+  EXPECT_EQ(Entry(0)->Comment, "新しいメモ");
   EXPECT_EQ(Entry(0)->Date, 44000);
   EXPECT_FALSE(Entry(0)->Thumbnail);
   EXPECT_TRUE(IsWindowEnabled(f.Handle()));
-  // An item without entry stays without one.
+  // An item without entry gets one, without thumbnail.
   f.Folder.Items[0].Entry.reset();
-  EXPECT_THROW(Edit(0, Type("新しいメモ", IDOK)), Exception);
-  EXPECT_EQ(Entry(0), nullptr);
+  EXPECT_THROW(Edit(0, Type("もう一つ", IDOK)), Exception);
+  ASSERT_NE(Entry(0), nullptr);
+  EXPECT_EQ(Entry(0)->Comment, "もう一つ");
+  EXPECT_FALSE(Entry(0)->Thumbnail);
+}
+
+// A character Shift-JIS cannot hold is refused by name, with the dialog left open, rather than
+// stored as "?".
+TEST_F(FormComments, ACharacterShiftJisCannotHoldIsRefusedByName) {
+  TForm1& f = *form_;
+  Entry(0)->Comment = "元のまま";
+  dialogs_.onMessage = [&](const win::ScriptedDialogs::Message&) {
+    EXPECT_TRUE(IsWindowVisible(comment_.Handle()));
+    PostMessageW(comment_.Handle(), WM_COMMAND, IDCANCEL, 0);
+  };
+  Edit(0, [](TCommentForm& c) {
+    SetWindowTextW(c.Memo1.Handle(), L"caf\u00e9 \u3067");
+    PostMessageW(c.Handle(), WM_COMMAND, IDOK, 0);
+  });
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_NE(dialogs_.messages[0].text.find("U+00E9"), std::string::npos) << dialogs_.messages[0].text;
+  EXPECT_EQ(Entry(0)->Comment, "元のまま");
+  (void)f;
 }

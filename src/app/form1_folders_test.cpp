@@ -13,6 +13,7 @@
 #include "imaging/test_pictures.h"
 #include "imaging/win_test_util.h"
 #include "win/app.h"
+#include "win/error.h"
 #include "win/file_io.h"
 #include "win/test_dialogs.h"
 
@@ -204,7 +205,10 @@ TEST_F(FormFolders, AFolderThatCannotBeLeftStaysShownAndSelected) {
                             nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   f.TreeView1.Select(folderB_);
-  EXPECT_THROW(f.TreeView1Click(), EFCreateError);
+  dialogs_.answers = {IDCANCEL};
+  EXPECT_THROW(f.TreeView1Click(), EAbort);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].flags, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONSTOP));
   EXPECT_EQ(f.ShownNode, folderA_);
   EXPECT_EQ(f.TreeView1.Selected(), folderA_);
   EXPECT_EQ(f.ListBox1.Count(), 4);
@@ -214,4 +218,85 @@ TEST_F(FormFolders, AFolderThatCannotBeLeftStaysShownAndSelected) {
   Click(folderB_);
   EXPECT_EQ(f.ShownNode, folderB_);
   EXPECT_EQ(ParseCatalogue(win::ReadFileBytes(pictures_.Path() + kCatalogueFileName))[0].Entry.Comment, "typed");
+}
+
+// Closing the window when the folder's files cannot be written: "はい" tries again and a
+// second failure is reported again; only "いいえ" closes without them.
+TEST_F(FormFolders, EveryFailedStoreOnClosingIsReportedUntilTheUserGivesUp) {
+  TForm1& f = *form_;
+  Click(folderA_);
+  Click(folderB_);
+  Click(folderA_);
+  f.Folder.Items[0].Entry->Comment = "typed";
+  HANDLE lock = CreateFileW(win::Wide(pictures_.Path() + kCatalogueFileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  dialogs_.answers = {IDYES, IDYES, IDNO};
+  SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  CloseHandle(lock);
+  ASSERT_EQ(dialogs_.messages.size(), 3u);
+  for (const auto& m : dialogs_.messages)
+    EXPECT_NE(m.text.find(kCatalogueFileName), std::string::npos) << m.text;
+  EXPECT_FALSE(f.Handle());
+  EXPECT_EQ(ParseCatalogue(win::ReadFileBytes(pictures_.Path() + kCatalogueFileName))[0].Entry.Comment, "");
+}
+
+TEST_F(FormFolders, LeavingAFolderThatCannotBeWrittenAsksAndStaysUnlessTheUserGivesUp) {
+  TForm1& f = *form_;
+  Click(folderA_);
+  Click(folderB_);
+  Click(folderA_);
+  f.Folder.Items[0].Entry->Comment = "typed";
+  HANDLE lock = CreateFileW(win::Wide(pictures_.Path() + kCatalogueFileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+  // Tried again and failed again, then "キャンセル": the folder stays shown with the comment.
+  dialogs_.answers = {IDYES, IDCANCEL};
+  EXPECT_THROW(Click(folderB_), EAbort);
+  ASSERT_EQ(dialogs_.messages.size(), 2u);
+  EXPECT_EQ(f.ShownNode, folderA_);
+  EXPECT_EQ(f.TreeView1.Selected(), folderA_);
+  EXPECT_EQ(f.Folder.Items[0].Entry->Comment, "typed");
+  // "いいえ": left without saving.
+  dialogs_.answers = {IDNO};
+  Click(folderB_);
+  EXPECT_EQ(dialogs_.messages.size(), 3u);
+  EXPECT_EQ(f.ShownNode, folderB_);
+  CloseHandle(lock);
+  EXPECT_EQ(ParseCatalogue(win::ReadFileBytes(pictures_.Path() + kCatalogueFileName))[0].Entry.Comment, "");
+}
+
+namespace {
+TForm1* endingForm = nullptr;
+void CALLBACK EndSessionOnceUnderWay(HWND, UINT, UINT_PTR timer, DWORD) {
+  if (!endingForm || endingForm->GaugeForm->Position() < 3) return;
+  KillTimer(nullptr, timer);
+  SendMessageW(endingForm->Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+  endingForm = nullptr;
+}
+}  // namespace
+
+// Windows logs off while "全ファイルサムネイル作成" runs: the run stops and the folder's files
+// are written, with the comment typed before.
+TEST_F(FormFolders, LogoffWhileThumbnailsAreMadeStoresTheFolder) {
+  TForm1& f = *form_;
+  for (int i = 0; i < 40; ++i)
+    other_.File("big" + std::to_string(i) + ".jpg",
+                CompressPixels(testpic::PhotoLike(1200, 900, static_cast<std::uint32_t>(i + 20)), 90));
+  Click(folderB_);
+  ASSERT_EQ(f.Folder.Items.size(), 41u);
+  for (TFileItem& i : f.Folder.Items) i.Entry->Thumbnail.reset();
+  f.Folder.Items[5].Entry->Comment = "typed before the logoff";
+  const std::string name = f.Folder.Items[5].Name;
+  endingForm = &f;
+  UINT_PTR timer = SetTimer(nullptr, 0, 1, &EndSessionOnceUnderWay);
+  f.ExecuteCommand(app::cmd::N8);
+  KillTimer(nullptr, timer);
+  EXPECT_FALSE(endingForm);  // the session ended while the run was under way
+  std::string stored = "(no catalogue)";
+  if (win::FileExists(other_.Path() + kCatalogueFileName))
+    for (const TCatalogueItem& c : ParseCatalogue(win::ReadFileBytes(other_.Path() + kCatalogueFileName)))
+      if (c.Name == name) stored = c.Entry.Comment;
+  EXPECT_EQ(stored, "typed before the logoff");
+  EXPECT_LT(gauge_->Position(), 41);  // the run stopped
 }

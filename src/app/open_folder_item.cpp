@@ -78,7 +78,10 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
       if (window) DestroyWindow(window);
     }
   } abandon{view.Handle()};
-  const TPictureEntry& entry = shown.EnsureThumbnail(item, colorDepth);
+  // The thumbnail itself is kept, not its entry: a plug-in loading the picture may let
+  // messages through, and the folder is held meanwhile so that nothing closes it or the window.
+  const TThumbnailPtr thumbnail = shown.EnsureThumbnail(item, colorDepth).Thumbnail;
+  TShownFolder::Hold hold(shown);
   if (decoding.valid() && size.W > 0) {
     view.PreparePicture(path, size);
   } else if (decoding.valid()) {
@@ -88,7 +91,7 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
   } else {
     view.OpenPicture(path);
   }
-  win::Bitmap glyph = entry.Thumbnail ? GlyphOf(*entry.Thumbnail) : win::Bitmap();
+  win::Bitmap glyph = thumbnail ? GlyphOf(*thumbnail) : win::Bitmap();
   view.OnRemoveMenuItem = removeMenuItem;
   view.SetMenuItem(addMenuItem(view.FileName, std::move(glyph)));
   view.Show();

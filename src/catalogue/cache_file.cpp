@@ -29,7 +29,7 @@ std::vector<std::uint8_t*> BandRows(PixelBuffer& band) {
 }  // namespace
 
 std::vector<TThumbnailPtr> ReadCacheTiles(JpegRowReader::Source source, const std::vector<int>& tiles,
-                                          std::uint32_t catalogueCheck) {
+                                          const std::vector<std::uint32_t>& wantTags) {
   std::vector<TThumbnailPtr> out(tiles.size());
   // The requests in tile order, so the picture is read from top to bottom once.
   std::vector<std::size_t> order;
@@ -40,7 +40,13 @@ std::vector<TThumbnailPtr> ReadCacheTiles(JpegRowReader::Source source, const st
   std::vector<std::pair<std::size_t, std::size_t>> repeats;  // (slot, earlier slot of the same tile)
   try {
     JpegRowReader reader(std::move(source));
-    if (!CacheBelongsTo(reader.Comment(), catalogueCheck)) return out;
+    // Requests whose place the cache gives to another name are not read.
+    if (const auto tags = CacheTags(reader.Comment())) {
+      std::erase_if(order, [&](std::size_t slot) {
+        const auto t = static_cast<std::size_t>(tiles[slot]);
+        return t >= tags->size() || (*tags)[t] != wantTags[slot];
+      });
+    }
     const int width = reader.Width(), height = reader.Height();
     // A row of tiles is decoded here while the helper cuts and compresses the row before.
     THelperThread helper;
@@ -79,7 +85,7 @@ std::vector<TThumbnailPtr> ReadCacheTiles(JpegRowReader::Source source, const st
 }
 
 std::vector<TThumbnailPtr> ReadCacheFile(const std::string& path, const std::vector<int>& tiles,
-                                         std::uint32_t catalogueCheck) {
+                                         const std::vector<std::uint32_t>& wantTags) {
   HANDLE h = CreateFileW(win::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) return std::vector<TThumbnailPtr>(tiles.size());
@@ -89,13 +95,15 @@ std::vector<TThumbnailPtr> ReadCacheFile(const std::string& path, const std::vec
         DWORD got = 0;
         return ReadFile(h, buffer, static_cast<DWORD>(size), &got, nullptr) ? got : 0;
       },
-      tiles, catalogueCheck);
+      tiles, wantTags);
 }
 
-void WriteCacheFile(win::ReplacingFile& out, const std::vector<const TThumbnail*>& tiles, const std::string& comment) {
+void WriteCacheFile(win::ReplacingFile& out, const std::vector<TCacheTile>& tiles, JpegRowReader* old) {
   const int n = static_cast<int>(std::min<std::size_t>(tiles.size(), kMaxTiles));
   if (n == 0) throw Exception("サムネイルのない一覧はキャッシュにできません");
   const TCacheSize size = CacheImageSize(n);
+  std::vector<std::uint32_t> tags(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) tags[static_cast<std::size_t>(i)] = tiles[static_cast<std::size_t>(i)].Tag;
   bool writeFailed = false;
   try {
     JpegRowWriter writer(
@@ -105,8 +113,11 @@ void WriteCacheFile(win::ReplacingFile& out, const std::vector<const TThumbnail*
           writeFailed = true;
           return false;
         },
-        comment);
-    // The helper decodes the thumbnails of the rows ahead while this thread encodes.
+        CacheComment(tags), true);
+    // Kept tiles go from the old cache's samples straight into the new one's (see ReadSamples).
+    const bool oldSamples = old && old->ReadSamples();
+    // The helper decodes the new thumbnails of the rows ahead while this thread reads the old
+    // cache's rows and encodes.
     THelperThread helper;
     std::deque<std::pair<std::shared_ptr<PixelBuffer>, std::future<void>>> ahead;
     int next = 0;
@@ -115,7 +126,7 @@ void WriteCacheFile(win::ReplacingFile& out, const std::vector<const TThumbnail*
         auto band = std::make_shared<PixelBuffer>(size.Width, kTileHeight);  // black where no tile
         ahead.emplace_back(band, helper.Post([band, next, n, &tiles] {
           for (int i = next; i < std::min(next + kTilesPerRow, n); ++i) {
-            const TThumbnail* t = tiles[static_cast<std::size_t>(i)];
+            const TThumbnail* t = tiles[static_cast<std::size_t>(i)].Thumbnail;
             if (!t) continue;
             const PixelBuffer pixels = t->Pixels();
             const int left = TileRect(i).Left;
@@ -124,7 +135,27 @@ void WriteCacheFile(win::ReplacingFile& out, const std::vector<const TThumbnail*
         }));
       }
       ahead.front().second.get();
-      writer.WriteRows(BandRows(*ahead.front().first).data(), kTileHeight);
+      PixelBuffer& band = *ahead.front().first;
+      for (int y = 0; y < kTileHeight; ++y) BgrToSamples(band.Row(y), band.Width());
+      const int last = std::min(first + kTilesPerRow, n);
+      if (std::any_of(tiles.begin() + first, tiles.begin() + last, [](const TCacheTile& t) { return t.Keep; })) {
+        if (!old) throw Exception("キャッシュの元の画像がありません");
+        const int top = TileRect(first).Top;
+        if (top + kTileHeight > old->Height()) throw EInvalidGraphic("キャッシュの元の画像が途中で終わっています");
+        old->SkipRows(top - old->NextRow());
+        PixelBuffer before(old->Width(), kTileHeight);
+        old->ReadRows(BandRows(before).data(), kTileHeight);
+        for (int i = first; i < last; ++i) {
+          const int left = TileRect(i).Left;
+          if (!tiles[static_cast<std::size_t>(i)].Keep) continue;
+          if (left + kTileWidth > before.Width()) throw EInvalidGraphic("キャッシュの元の画像にないタイルです");
+          for (int y = 0; y < kTileHeight; ++y) {
+            std::memcpy(band.Row(y) + left * 3, before.Row(y) + left * 3, kTileWidth * 3);
+            if (!oldSamples) BgrToSamples(band.Row(y) + left * 3, kTileWidth);
+          }
+        }
+      }
+      writer.WriteRows(BandRows(band).data(), kTileHeight);
       ahead.pop_front();
     }
     writer.Finish();

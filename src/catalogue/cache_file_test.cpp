@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "catalogue/catalogue_file.h"
 #include "imaging/test_pictures.h"
+#include "win/error.h"
 #include "win/file_io.h"
+#include "win/text.h"
 #include "win/test_files.h"
 
 namespace {
@@ -32,12 +36,42 @@ bool Near(std::uint32_t a, std::uint32_t b) {
   return true;
 }
 
-std::vector<std::uint8_t> WriteCache(const std::string& path, const std::vector<const TThumbnail*>& tiles,
-                                     const std::string& comment = "") {
+// The tag of place i in these tests.
+std::uint32_t Tag(int i) { return TileTag("P" + std::to_string(i) + ".JPG"); }
+
+std::vector<std::uint8_t> WriteCache(const std::string& path, const std::vector<const TThumbnail*>& thumbs,
+                                     const std::vector<bool>& keep = {}, JpegRowReader* old = nullptr) {
+  std::vector<TCacheTile> tiles;
+  for (std::size_t i = 0; i < thumbs.size(); ++i) {
+    const bool kept = i < keep.size() && keep[i];
+    tiles.push_back({thumbs[i], kept, thumbs[i] || kept ? Tag(static_cast<int>(i)) : 0});
+  }
   win::ReplacingFile f(path);
-  WriteCacheFile(f, tiles, comment);
+  WriteCacheFile(f, tiles, old);
   f.Commit();
   return win::ReadFileBytes(path);
+}
+
+std::vector<std::uint32_t> Tags(const std::vector<int>& tiles) {
+  std::vector<std::uint32_t> t;
+  for (int i : tiles) t.push_back(Tag(i));
+  return t;
+}
+
+double Psnr(const PixelBuffer& a, const PixelBuffer& b) {
+  double sum = 0;
+  for (std::size_t i = 0; i < a.Size(); ++i) {
+    const double d = static_cast<double>(a.Data()[i]) - static_cast<double>(b.Data()[i]);
+    sum += d * d;
+  }
+  return sum == 0 ? 99 : 10 * std::log10(255.0 * 255.0 / (sum / static_cast<double>(a.Size())));
+}
+
+PixelBuffer TileOf(const PixelBuffer& image, int k) {
+  PixelBuffer tile(144, 108);
+  const TTileRect r = TileRect(k);
+  for (int y = 0; y < 108; ++y) std::memcpy(tile.Row(y), image.Row(r.Top + y) + r.Left * 3, 144 * 3);
+  return tile;
 }
 
 JpegRowReader::Source FromBytes(const std::vector<std::uint8_t>& bytes) {
@@ -58,7 +92,7 @@ TEST(CacheFile, TilesGoWhereTheLayoutPutsThemAndComeBack) {
   std::vector<const TThumbnail*> tiles;
   for (auto& t : thumbs) tiles.push_back(t.get());
   tiles[3] = nullptr;  // an item without thumbnail: its tile is left black
-  std::vector<std::uint8_t> bytes = WriteCache(dir.File(kCacheFileName), tiles, "Quiran catalogue 00000001");
+  std::vector<std::uint8_t> bytes = WriteCache(dir.File(kCacheFileName), tiles);
 
   // An ordinary picture of 3600 x 216: tile 25 starts the second row.
   PixelBuffer whole = DecompressPixels(bytes.data(), bytes.size());
@@ -71,7 +105,9 @@ TEST(CacheFile, TilesGoWhereTheLayoutPutsThemAndComeBack) {
 
   // Asked in any order, twice, beyond the picture: each request gets its own tile or none.
   std::vector<int> asked{26, 0, -1, 25, 0, 50, 3, 24};
-  std::vector<TThumbnailPtr> got = ReadCacheTiles(FromBytes(bytes), asked, 1);
+  std::vector<std::uint32_t> want = Tags(asked);
+  want[6] = 0;  // the black tile is named for nobody
+  std::vector<TThumbnailPtr> got = ReadCacheTiles(FromBytes(bytes), asked, want);
   ASSERT_EQ(got.size(), asked.size());
   EXPECT_TRUE(Near(got[0]->Pixels().Pixel(5, 5), thumbs[26]->Pixels().Pixel(5, 5)));
   EXPECT_TRUE(Near(got[1]->Pixels().Pixel(5, 5), t0.Pixel(5, 5)));
@@ -89,28 +125,81 @@ TEST(CacheFile, TilesGoWhereTheLayoutPutsThemAndComeBack) {
   EXPECT_EQ(single.Height(), 108);
 }
 
-TEST(CacheFile, DamagedOrForeignCachesGiveMissingTiles) {
+TEST(CacheFile, DamagedForeignOrOtherFilesCachesGiveMissingTiles) {
   win::TempFolder dir;
   auto thumbs = Flat(60);  // three rows of tiles
   std::vector<const TThumbnail*> tiles;
   for (auto& t : thumbs) tiles.push_back(t.get());
-  std::vector<std::uint8_t> bytes = WriteCache(dir.File(kCacheFileName), tiles, CacheComment(7));
+  std::vector<std::uint8_t> bytes = WriteCache(dir.File(kCacheFileName), tiles);
   std::vector<int> asked{0, 24, 25, 59};
+  const std::vector<std::uint32_t> want = Tags(asked);
 
-  std::vector<TThumbnailPtr> all = ReadCacheFile(dir.File(kCacheFileName), asked, 7);
+  std::vector<TThumbnailPtr> all = ReadCacheFile(dir.File(kCacheFileName), asked, want);
   for (auto& t : all) EXPECT_TRUE(t);
-  // Another catalogue's cache: nothing of it is used.
-  for (auto& t : ReadCacheFile(dir.File(kCacheFileName), asked, 8)) EXPECT_FALSE(t);
+  // A place the cache gives to another file's thumbnail is not taken; the others are.
+  std::vector<TThumbnailPtr> some = ReadCacheFile(dir.File(kCacheFileName), asked, {want[0], Tag(3), want[2], 1});
+  EXPECT_TRUE(some[0]);
+  EXPECT_FALSE(some[1]);
+  EXPECT_TRUE(some[2]);
+  EXPECT_FALSE(some[3]);
+  // A cache another program wrote (no comment of ours): taken as the format has it.
+  const PixelBuffer image = DecompressPixels(bytes.data(), bytes.size());
+  win::TempFolder::Write(dir.File("foreign.cfb"), CompressPixels(image, 90));
+  for (auto& t : ReadCacheFile(dir.File("foreign.cfb"), asked, {1, 2, 3, 4})) EXPECT_TRUE(t);
   // Cut in the second row: the first row's tiles are read, the rest are not.
   std::vector<std::uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<long>(bytes.size() / 2));
-  std::vector<TThumbnailPtr> half = ReadCacheTiles(FromBytes(cut), asked, 7);
+  std::vector<TThumbnailPtr> half = ReadCacheTiles(FromBytes(cut), asked, want);
   EXPECT_TRUE(half[0]);
   EXPECT_TRUE(half[1]);
   EXPECT_FALSE(half[3]);
   // Not a JPEG at all, an empty file, no file.
   std::vector<std::uint8_t> junk(5000, 0x41);
-  for (auto& t : ReadCacheTiles(FromBytes(junk), asked, 7)) EXPECT_FALSE(t);
+  for (auto& t : ReadCacheTiles(FromBytes(junk), asked, want)) EXPECT_FALSE(t);
   win::TempFolder::Write(dir.File("empty.cfb"), {});
-  for (auto& t : ReadCacheFile(dir.File("empty.cfb"), asked, 7)) EXPECT_FALSE(t);
-  for (auto& t : ReadCacheFile(dir.File("none.cfb"), asked, 7)) EXPECT_FALSE(t);
+  for (auto& t : ReadCacheFile(dir.File("empty.cfb"), asked, want)) EXPECT_FALSE(t);
+  for (auto& t : ReadCacheFile(dir.File("none.cfb"), asked, want)) EXPECT_FALSE(t);
+}
+
+// Writing a cache again keeps the tiles it does not change in their places, copied from the
+// cache it replaces: written twenty times over, they stay what they were.
+TEST(CacheFile, KeptTilesComeFromTheCacheReplacedAndLoseNothingVisible) {
+  win::TempFolder dir;
+  std::vector<std::shared_ptr<const TThumbnail>> photos;
+  for (int i = 0; i < 40; ++i) photos.push_back(std::make_shared<const TThumbnail>(testpic::PhotoLike(144, 108, static_cast<std::uint32_t>(i + 3))));
+  std::vector<const TThumbnail*> first;
+  for (auto& p : photos) first.push_back(p.get());
+  std::vector<std::uint8_t> bytes = WriteCache(dir.File("a.cfb"), first);
+  const PixelBuffer original = DecompressPixels(bytes.data(), bytes.size());
+
+  auto fresh = Flat(1);
+  double worst = 99;
+  for (int round = 0; round < 20; ++round) {
+    // Place 7 gets a new tile, place 9 is dropped, the rest are kept.
+    std::vector<const TThumbnail*> next(40, nullptr);
+    std::vector<bool> keep(40, true);
+    next[7] = fresh[0].get();
+    keep[7] = keep[9] = false;
+    std::vector<std::uint8_t> old = win::ReadFileBytes(dir.File("a.cfb"));
+    JpegRowReader reader(old.data(), old.size());
+    bytes = WriteCache(dir.File("b.cfb"), next, keep, &reader);
+    MoveFileExW(win::Wide(dir.File("b.cfb")).c_str(), win::Wide(dir.File("a.cfb")).c_str(), MOVEFILE_REPLACE_EXISTING);
+    const PixelBuffer image = DecompressPixels(bytes.data(), bytes.size());
+    for (int k = 0; k < 40; ++k)
+      if (k != 7 && k != 9) worst = std::min(worst, Psnr(TileOf(original, k), TileOf(image, k)));
+    EXPECT_TRUE(Near(image.Pixel(TileRect(7).Left + 70, TileRect(7).Top + 50), fresh[0]->Pixels().Pixel(70, 50)));
+    EXPECT_TRUE(Near(image.Pixel(TileRect(9).Left + 70, TileRect(9).Top + 50), 0));
+  }
+  std::printf("kept tiles after 20 writings: worst %.1f dB PSNR\n", worst);
+  EXPECT_GE(worst, 40.0);
+  const std::vector<int> asked{0, 7, 9, 39};
+  std::vector<TThumbnailPtr> got = ReadCacheFile(dir.File("a.cfb"), asked, Tags(asked));
+  EXPECT_TRUE(got[0] && got[1] && got[3]);
+  EXPECT_FALSE(got[2]);  // dropped: its place is named for nobody now
+
+  // Kept tiles the old cache does not hold are an error, not black tiles named for a file.
+  std::vector<std::uint8_t> small = WriteCache(dir.File("small.cfb"), {first[0]});
+  JpegRowReader reader(small.data(), small.size());
+  std::vector<bool> keepAll(40, true);
+  EXPECT_THROW(WriteCache(dir.File("c.cfb"), std::vector<const TThumbnail*>(40, nullptr), keepAll, &reader),
+               EInvalidGraphic);
 }

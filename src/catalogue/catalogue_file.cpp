@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdio>
 #include <cstring>
-#include <unordered_map>
 
 #include "win/sjis.h"
 
@@ -27,7 +25,8 @@ void PutText(std::uint8_t* p, std::string_view text) {
   std::memcpy(p, t.data(), t.size());  // the rest of the field is zero already
 }
 
-constexpr char kCommentPrefix[] = "Quiran catalogue ";
+constexpr char kCommentPrefix[] = "Quiran tiles ";
+constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 }  // namespace
 
@@ -73,27 +72,6 @@ std::vector<std::uint8_t> SerializeCatalogue(const TCatalogue& catalogue) {
   return out;
 }
 
-std::vector<int> MergeCatalogue(TFileItems& items, const TCatalogue& catalogue,
-                                const std::function<std::string(const std::string&)>& key) {
-  std::unordered_map<std::string, std::size_t> byName;
-  byName.reserve(catalogue.size());
-  for (std::size_t k = 0; k < catalogue.size(); ++k) byName.emplace(key(catalogue[k].Name), k);
-  std::vector<int> tiles(items.size(), -1);
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    auto found = byName.find(key(items[i].Name));
-    if (found == byName.end()) continue;
-    const TCatalogueEntry& c = catalogue[found->second].Entry;
-    auto entry = std::make_unique<TPictureEntry>();
-    entry->PixelWidth = static_cast<std::uint16_t>(c.PixelWidth);
-    entry->PixelHeight = static_cast<std::uint16_t>(c.PixelHeight);
-    entry->Date = c.Date;
-    entry->Comment = c.Comment;
-    items[i].Entry = std::move(entry);
-    tiles[i] = c.TileIndex;
-  }
-  return tiles;
-}
-
 TTileRect TileRect(int k) { return {(k % kTilesPerRow) * kTileWidth, (k / kTilesPerRow) * kTileHeight}; }
 
 TCacheSize CacheImageSize(int items) {
@@ -108,14 +86,36 @@ std::uint32_t CatalogueCheck(std::span<const std::uint8_t> bytes) {
   return h;
 }
 
-std::string CacheComment(std::uint32_t check) {
-  char hex[9];
-  std::snprintf(hex, sizeof hex, "%08X", check);
-  return kCommentPrefix + std::string(hex);
+std::uint32_t TileTag(std::string_view name) {
+  std::uint32_t h = 2166136261u;  // FNV-1a, folded to 24 bits
+  for (char c : name) h = (h ^ static_cast<std::uint8_t>(c)) * 16777619u;
+  h = (h ^ (h >> 24)) & 0xFFFFFF;
+  return h ? h : 1;
 }
 
-bool CacheBelongsTo(std::string_view comment, std::uint32_t check) {
+std::string CacheComment(const std::vector<std::uint32_t>& tags) {
+  std::string out = kCommentPrefix;
+  out.reserve(out.size() + 4 * tags.size());
+  for (std::uint32_t t : tags)
+    for (int shift = 18; shift >= 0; shift -= 6) out += kDigits[(t >> shift) & 63];
+  return out;
+}
+
+std::optional<std::vector<std::uint32_t>> CacheTags(std::string_view comment) {
+  if (comment.substr(0, 7) != "Quiran ") return std::nullopt;
+  std::vector<std::uint32_t> tags;
   const std::string_view prefix = kCommentPrefix;
-  if (comment.substr(0, prefix.size()) != prefix) return true;  // not one of ours: trusted as the format has it
-  return comment == CacheComment(check);
+  if (comment.substr(0, prefix.size()) != prefix || (comment.size() - prefix.size()) % 4 != 0) return tags;
+  tags.reserve((comment.size() - prefix.size()) / 4);
+  std::uint32_t t = 0;
+  for (std::size_t i = prefix.size(); i < comment.size(); ++i) {
+    const char* d = std::strchr(kDigits, comment[i]);
+    if (!d || !*d) return std::vector<std::uint32_t>();
+    t = t << 6 | static_cast<std::uint32_t>(d - kDigits);
+    if ((i - prefix.size()) % 4 == 3) {
+      tags.push_back(t);
+      t = 0;
+    }
+  }
+  return tags;
 }

@@ -8,7 +8,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -44,13 +44,6 @@ std::vector<std::uint8_t> SerializeCatalogue(const TCatalogue& catalogue);
 // this form, so a name cut when it was stored still finds its entry.
 std::string_view CatalogueText(std::string_view text);
 
-// The merge of a folder's scan with its catalogue: each item whose name meets a catalogue
-// entry's name (the first entry of that name; both given as key(name)) gets a new entry with
-// its date, comment and pixel size (low 16 bits); entries whose file is gone are dropped.
-// Returns each item's tile index (-1: none). Linear: a map from key to the first entry.
-std::vector<int> MergeCatalogue(TFileItems& items, const TCatalogue& catalogue,
-                                const std::function<std::string(const std::string&)>& key);
-
 // ---- the cache's tiles ----
 
 inline constexpr int kTileWidth = 144, kTileHeight = 108, kTilesPerRow = 25;
@@ -69,9 +62,22 @@ struct TCacheSize {
 };
 TCacheSize CacheImageSize(int items);
 
-// A 32-bit check of the catalogue's bytes, recorded in the cache's comment so that a cache
-// left from an earlier visit is never matched with a newer catalogue.
+// A 32-bit check of a catalogue's bytes: tells whether the catalogue on disk is still the one read.
 std::uint32_t CatalogueCheck(std::span<const std::uint8_t> catalogueBytes);
-std::string CacheComment(std::uint32_t check);
-// True unless the comment is one of ours and names another catalogue.
-bool CacheBelongsTo(std::string_view comment, std::uint32_t check);
+
+// ---- the tie between the cache and the catalogue ----
+//
+// The cache's comment names, for every place of the cache, the file whose thumbnail it holds
+// (a 24-bit tag of its catalogue name): "Quiran tiles " and four characters per place, "AAAA"
+// for a place without tile. A catalogue entry's tile is taken only when the tag of its place
+// is its own name's, so a cache and a catalogue written at different times (a crash between
+// the two, another Quiran, a cache that could not be replaced) never show one picture's
+// thumbnail for another. A cache written by another program carries no such comment and is
+// taken as the format has it.
+
+// The tag of a catalogue name: never 0.
+std::uint32_t TileTag(std::string_view catalogueName);
+std::string CacheComment(const std::vector<std::uint32_t>& tags);
+// The tags a cache's comment gives, one per place; nothing when the cache is not one of ours
+// (every tile is then taken). A comment of ours in another form gives no tags (none is taken).
+std::optional<std::vector<std::uint32_t>> CacheTags(std::string_view comment);

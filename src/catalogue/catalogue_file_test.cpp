@@ -109,41 +109,24 @@ TEST(CatalogueFile, TileGeometry) {
   EXPECT_LE(CacheImageSize(20000).Height, 65500);
 }
 
-TEST(CatalogueFile, CacheCommentTiesTheCacheToItsCatalogue) {
-  std::vector<std::uint8_t> a = SerializeCatalogue({Item("A.JPG", "", 1, 1, 0, 0)});
-  std::vector<std::uint8_t> b = SerializeCatalogue({Item("A.JPG", "x", 1, 1, 0, 0)});
-  const std::uint32_t ca = CatalogueCheck(a), cb = CatalogueCheck(b);
-  EXPECT_NE(ca, cb);
-  EXPECT_TRUE(CacheBelongsTo(CacheComment(ca), ca));
-  EXPECT_FALSE(CacheBelongsTo(CacheComment(ca), cb));
-  EXPECT_TRUE(CacheBelongsTo("", cb));                  // written by another program: trusted
-  EXPECT_TRUE(CacheBelongsTo("made by a viewer", cb));
-}
-
-TEST(CatalogueFile, MergeGivesEachFileItsFirstEntry) {
-  TFileItems items;
-  for (const char* n : {"A.JPG", "B.JPG", "NEW.JPG", "c.jpg"}) items.push_back({n, n, nullptr});
-  TCatalogue c{Item("B.JPG", "first b", 640, 480, 45000, 7), Item("GONE.JPG", "x", 1, 1, 0, 1),
-               Item("B.JPG", "second b", 1, 1, 0, 2), Item("A.JPG", "", 70000, 3, 0, -1), Item("C.JPG", "c", 1, 1, 0, 4)};
-  // The key as the program gives it: upper-cased (ASCII here) and cut as the field cuts it.
-  auto key = [](const std::string& s) {
-    std::string u = s;
-    for (char& ch : u) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
-    return std::string(CatalogueText(u));
-  };
-  std::vector<int> tiles = MergeCatalogue(items, c, key);
-  EXPECT_EQ(tiles, (std::vector<int>{-1, 7, -1, 4}));
-  ASSERT_TRUE(items[1].Entry);
-  EXPECT_EQ(items[1].Entry->Comment, "first b");
-  EXPECT_EQ(items[1].Entry->Date, 45000);
-  EXPECT_EQ(items[0].Entry->PixelWidth, 70000 & 0xFFFF);  // the entry keeps the low 16 bits
-  EXPECT_FALSE(items[2].Entry);
-  EXPECT_EQ(items[3].Entry->Comment, "c");
-  EXPECT_FALSE(items[0].Entry->Thumbnail);
-  // A name longer than its field meets the entry stored under its cut form.
-  std::string longName(300, 'L');
-  TFileItems one;
-  one.push_back({longName, longName, nullptr});
-  EXPECT_EQ(MergeCatalogue(one, {Item(longName.substr(0, 255), "kept", 1, 1, 0, 0)}, key), std::vector<int>{0});
-  EXPECT_EQ(one[0].Entry->Comment, "kept");
+TEST(CatalogueFile, TheCacheCommentNamesEveryPlacesFile) {
+  const std::vector<std::uint32_t> tags{TileTag("A.JPG"), 0, TileTag("表.JPG"), 0xFFFFFF};
+  const std::string comment = CacheComment(tags);
+  EXPECT_EQ(comment.rfind("Quiran tiles ", 0), 0u);
+  EXPECT_EQ(comment.size(), 13u + 4 * 4);
+  EXPECT_EQ(comment.substr(13 + 4, 4), "AAAA");
+  EXPECT_EQ(CacheTags(comment), tags);
+  // Tags fit 24 bits and are never 0; names that differ get different ones.
+  EXPECT_NE(TileTag("A.JPG"), TileTag("B.JPG"));
+  EXPECT_NE(TileTag(""), 0u);
+  EXPECT_LT(TileTag("表.JPG"), 1u << 24);
+  // The largest cache's comment fits one comment marker (65,533 bytes).
+  EXPECT_LE(CacheComment(std::vector<std::uint32_t>(kMaxTiles, 5)).size(), 65533u);
+  // Another program's comment (or none): not ours, every tile taken.
+  EXPECT_FALSE(CacheTags(""));
+  EXPECT_FALSE(CacheTags("made by a viewer"));
+  // Ours in another form, or damaged: no tile taken.
+  EXPECT_EQ(CacheTags("Quiran catalogue 0123ABCD"), std::vector<std::uint32_t>());
+  EXPECT_EQ(CacheTags("Quiran tiles AAA"), std::vector<std::uint32_t>());
+  EXPECT_EQ(CacheTags(std::string("Quiran tiles AA\0A", 17)), std::vector<std::uint32_t>());
 }

@@ -2,10 +2,13 @@
 
 #include <commctrl.h>
 
+#include <cstdio>
+
 #include "catalogue/date_value.h"
 #include "catalogue/shown_folder.h"
 #include "win/app.h"
 #include "win/canvas.h"
+#include "win/error.h"
 #include "win/modal.h"
 #include "win/text.h"
 
@@ -162,7 +165,36 @@ void TCommentForm::SpeedButton1Click() {
   SetDate(ValueOfSystemTime(local));
 }
 
+bool TCommentForm::CommentFits() {
+  const int length = GetWindowTextLengthW(Memo1.Handle());
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(Memo1.Handle(), text.data(), length + 1)));
+  if (win::NarrowExact(text)) return true;
+  // The first character without a Shift-JIS form (a surrogate pair is one character), named by
+  // its code, since this message cannot show it, and by the text before it.
+  std::size_t at = 0, size = 1;
+  for (; at < text.size(); at += size) {
+    size = IS_HIGH_SURROGATE(text[at]) && at + 1 < text.size() ? 2 : 1;
+    if (!win::NarrowExact(std::wstring_view(text).substr(at, size))) break;
+  }
+  const std::uint32_t code = size == 2 ? 0x10000 + ((text[at] - 0xD800u) << 10) + (text[at + 1] - 0xDC00u) : text[at];
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "U+%04X", code);
+  const std::size_t from = at > 10 ? at - 10 : 0;
+  const std::string before = win::Narrow(std::wstring_view(text).substr(from, at - from));
+  win::CurrentDialogs().MessageDlg(hwnd_,
+                                   Format("コメントの「%s」の次の文字（%s）は Shift-JIS で表せないため、保存できません。"
+                                          "\r\nこの文字を消すか、別の文字に直してください。",
+                                          {before, hex}),
+                                   win::Application::Title(), MB_OK | MB_ICONWARNING);
+  SetFocus(Memo1.Handle());
+  SendMessageW(Memo1.Handle(), EM_SETSEL, at, at + size);
+  return false;
+}
+
 LRESULT TCommentForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  // OK stores the comment: one that cannot be stored as typed keeps the dialog open.
+  if (msg == WM_COMMAND && LOWORD(wp) == IDOK && !CommentFits()) return 0;
   if (LRESULT answer = 0; win::OkCancelMessage(msg, wp, modalResult_, answer)) return answer;
   return Window::HandleMessage(msg, wp, lp);
 }

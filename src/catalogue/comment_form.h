@@ -28,7 +28,8 @@ class TCommentForm : public win::Window {
   // The picker's date and time as a date value (days since 1899-12-30, the fraction the time).
   void SetDate(double date);
   double GetDate() const;
-  // The memo's text (Shift-JIS, lines separated by CR LF).
+  // The memo's text (Shift-JIS, lines separated by CR LF). OK is refused, with a message, while
+  // the text holds a character Shift-JIS cannot hold.
   void SetComment(const std::string& text);
   std::string GetComment() const;
 
@@ -54,6 +55,10 @@ class TCommentForm : public win::Window {
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
+  // True when the memo's text can be stored as typed; otherwise says which character cannot
+  // (Shift-JIS has no form for it) and selects it.
+  bool CommentFits();
+
   win::Font font_;
   std::string fileName_, filePath_;
   int modalResult_ = 0;
@@ -62,6 +67,6 @@ class TCommentForm : public win::Window {
 // N21Click: edits the date and comment of item i of the shown folder with the dialog. An item
 // without date is offered the current local date and time. On OK the item takes the date and
 // the comment (its thumbnail, and with it its entry, made first when it has none) and the
-// answer is true; on Cancel nothing changes. When the thumbnail cannot be made the item stays
-// as it was and the error is raised.
+// answer is true; on Cancel nothing changes. When the thumbnail cannot be made the date and
+// comment are stored without it and the error is raised.
 bool EditFileComment(TCommentForm& form, TShownFolder& folder, std::size_t i, int colorDepth, HWND owner = nullptr);

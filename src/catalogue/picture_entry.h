@@ -42,6 +42,11 @@ struct TFileItem {
   std::string Name;      // upper-cased: what the list shows, the catalogue stores and matches
   std::string DiskName;  // as the folder listing gave it: what the file is opened by
   std::unique_ptr<TPictureEntry> Entry;  // null: the file has none yet (only its name is shown)
+  // What the shown folder keeps to write back only what changed:
+  int Occurrence = 0;          // among files whose names read alike, its place by name on disk
+  double ReadDate = 0;         // the date and comment as the catalogue had them when read
+  std::string ReadComment = {};  // (or when last written)
+  bool ThumbnailMade = false;  // made while the folder is shown, and not stored yet
 };
 using TFileItems = std::vector<TFileItem>;
 

@@ -1,9 +1,12 @@
 #include "catalogue/shown_folder.h"
 
 #include <algorithm>
+#include <bit>
+#include <map>
+#include <optional>
 
 #include "catalogue/cache_file.h"
-#include "catalogue/catalogue_file.h"
+#include "catalogue/catalogue_merge.h"
 #include "catalogue/folder_scan.h"
 #include "catalogue/gauge_form.h"
 #include "catalogue/ordered_jobs.h"
@@ -12,61 +15,46 @@
 #include "win/canvas.h"
 #include "win/error.h"
 #include "win/file_io.h"
+#include "win/handle.h"
 #include "win/text.h"
+#include "win/wake_event.h"
 
 namespace {
 
-// The form in which a scanned name meets its catalogue entry: upper-cased as the scan does
-// it, and cut as its 255-byte field would cut it.
-std::string MatchKey(const std::string& name) { return std::string(CatalogueText(win::UpperJa(name))); }
+// Dates compared bit for bit: a damaged catalogue's "not a number" equals itself here.
+bool DateChanged(const TFileItem& item) {
+  return item.Entry && std::bit_cast<std::uint64_t>(item.Entry->Date) != std::bit_cast<std::uint64_t>(item.ReadDate);
+}
+bool CommentChanged(const TFileItem& item) { return item.Entry && item.Entry->Comment != item.ReadComment; }
 
-// Sets a flag for the length of a scope.
-class BusyScope {
- public:
-  explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
-  ~BusyScope() { flag_ = false; }
-  BusyScope(const BusyScope&) = delete;
-  BusyScope& operator=(const BusyScope&) = delete;
-
- private:
-  bool& flag_;
-};
-
-// A Win32 event the workers set when a result is ready, so the user-interface thread can sleep
-// until then or until a message arrives.
-class WakeEvent {
- public:
-  WakeEvent() : h_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {
-    if (!h_) throw Exception("イベントを作成できません");
+// The cache on disk, open for reading its tiles again while the new one is written.
+struct OpenCache {
+  win::File file;
+  std::optional<JpegRowReader> reader;
+  explicit OpenCache(const std::string& path) {
+    HANDLE h = CreateFileW(win::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    file = win::File(h);
+    try {
+      reader.emplace([h](std::uint8_t* buffer, std::size_t size) -> std::size_t {
+        DWORD got = 0;
+        return ReadFile(h, buffer, static_cast<DWORD>(size), &got, nullptr) ? got : 0;
+      });
+    } catch (const Exception&) {
+      // Not a picture: none of its tiles is anyone's.
+    }
   }
-  ~WakeEvent() { CloseHandle(h_); }
-  WakeEvent(const WakeEvent&) = delete;
-  WakeEvent& operator=(const WakeEvent&) = delete;
-  void Set() { SetEvent(h_); }
-  void WaitOrMessage() { MsgWaitForMultipleObjects(1, &h_, FALSE, INFINITE, QS_ALLINPUT); }
-
- private:
-  HANDLE h_;
+  void Close() {
+    reader.reset();
+    file = win::File();
+  }
 };
 
 }  // namespace
 
-TCatalogue ReadCatalogue(const std::string& folder, std::uint32_t* check) {
-  const std::string path = FolderFilePath(folder, kCatalogueFileName);
-  if (!win::FileExists(path)) return {};
-  const std::vector<std::uint8_t> bytes = win::ReadFileBytes(path);
-  if (check) *check = CatalogueCheck(bytes);
-  return ParseCatalogue(bytes);
-}
-
-std::uint32_t WriteCatalogue(win::ReplacingFile& file, const TCatalogue& catalogue) {
-  const std::vector<std::uint8_t> bytes = SerializeCatalogue(catalogue);
-  file.Write(bytes.data(), bytes.size());
-  return CatalogueCheck(bytes);
-}
-
 int TShownFolder::Load(const std::string& folder, TGaugeForm& gauge, HWND mainWindow, int colorDepth) {
-  if (busy_) throw EAbort();
+  if (Busy()) throw EAbort();
   Release();
   // A load that fails part-way lists nothing: a list missing entries must never be written back
   // over the folder's catalogue.
@@ -77,10 +65,16 @@ int TShownFolder::Load(const std::string& folder, TGaugeForm& gauge, HWND mainWi
       if (!loaded) f.Release();
     }
   } failure{*this};
-  std::uint32_t check = 0;
-  TCatalogue catalogue = ReadCatalogue(folder, &check);
-  path_ = FolderFilePath(folder, "");
-  const std::string cachePath = path_ + kCacheFileName;
+  const std::string path = FolderFilePath(folder, "");
+  win::RemoveStaleTemporaries(path + kCatalogueFileName);
+  win::RemoveStaleTemporaries(path + kCacheFileName);
+  TCatalogue catalogue;
+  if (win::FileExists(path + kCatalogueFileName)) {
+    const std::vector<std::uint8_t> bytes = win::ReadFileBytes(path + kCatalogueFileName);
+    readCheck_ = CatalogueCheck(bytes);
+    catalogue = ParseCatalogue(bytes);
+  }
+  path_ = path;
   ScanFolder(path_, Items);
 
   gauge.SetPosition(0);
@@ -97,22 +91,41 @@ int TShownFolder::Load(const std::string& folder, TGaugeForm& gauge, HWND mainWi
     }
   } restore{gauge, mainWindow};
 
-  std::vector<int> tiles = MergeCatalogue(Items, catalogue, &MatchKey);
+  std::vector<TNameKey> keys(Items.size());
+  for (std::size_t i = 0; i < Items.size(); ++i) keys[i] = {CatalogueKey(Items[i].Name), Items[i].Occurrence};
+  std::vector<std::string> entryKeys(catalogue.size());
+  for (std::size_t k = 0; k < catalogue.size(); ++k) entryKeys[k] = CatalogueKey(catalogue[k].Name);
+  const std::vector<int> match = MatchEntries(keys, entryKeys);
+  std::vector<int> tiles(Items.size(), -1);
+  std::vector<std::uint32_t> tags(Items.size());
+  for (std::size_t i = 0; i < Items.size(); ++i) {
+    if (match[i] < 0) continue;
+    const TCatalogueEntry& c = catalogue[static_cast<std::size_t>(match[i])].Entry;
+    auto entry = std::make_unique<TPictureEntry>();
+    entry->PixelWidth = static_cast<std::uint16_t>(c.PixelWidth);
+    entry->PixelHeight = static_cast<std::uint16_t>(c.PixelHeight);
+    entry->Date = c.Date;
+    entry->Comment = c.Comment;
+    Items[i].Entry = std::move(entry);
+    Items[i].ReadDate = c.Date;
+    Items[i].ReadComment = c.Comment;
+    tiles[i] = c.TileIndex;
+    tags[i] = TileTag(keys[i].Key);
+  }
   catalogue.clear();
   if (std::any_of(tiles.begin(), tiles.end(), [](int t) { return t >= 0; })) {
-    std::vector<TThumbnailPtr> thumbs = ReadCacheFile(cachePath, tiles, check);
+    std::vector<TThumbnailPtr> thumbs = ReadCacheFile(path_ + kCacheFileName, tiles, tags);
     for (std::size_t i = 0; i < Items.size(); ++i)
       if (Items[i].Entry) Items[i].Entry->Thumbnail = std::move(thumbs[i]);
   }
 
   MakeThumbnails(gauge, colorDepth);
-  NoteSaved();
   failure.loaded = true;
   return static_cast<int>(Items.size());
 }
 
 int TShownFolder::MakeThumbnails(TGaugeForm& gauge, int colorDepth) {
-  BusyScope busy(busy_);
+  win::BusyScope busy(busy_);
   const std::size_t n = Items.size();
   const std::uint32_t background = win::SysColor(COLOR_BTNFACE);
   // The registry is read here, on this thread; the workers get the paths and decoders.
@@ -128,7 +141,7 @@ int TShownFolder::MakeThumbnails(TGaugeForm& gauge, int colorDepth) {
   }
   const bool timed = Times != nullptr;
   if (timed) Times->assign(n, {});
-  WakeEvent wake;
+  win::WakeEvent wake;
   TOrderedJobs<TThumbnailMade> jobs(
       onWorker, TOrderedJobs<TThumbnailMade>::DefaultThreads(),
       [&](std::size_t i, const std::atomic<bool>& stop) {
@@ -172,6 +185,7 @@ int TShownFolder::MakeThumbnails(TGaugeForm& gauge, int colorDepth) {
       item.Entry->Thumbnail = std::move(made.Thumbnail);
       item.Entry->PixelWidth = static_cast<std::uint16_t>(made.Width);
       item.Entry->PixelHeight = static_cast<std::uint16_t>(made.Height);
+      item.ThumbnailMade = true;
       ++count;
     } catch (const std::exception&) {
       // This picture cannot be read: its item stays as it was, and the next visit tries again.
@@ -181,55 +195,66 @@ int TShownFolder::MakeThumbnails(TGaugeForm& gauge, int colorDepth) {
 }
 
 void TShownFolder::MakeMissingThumbnails(TGaugeForm& gauge, int colorDepth) {
-  if (busy_ || path_.empty()) return;
+  if (Busy() || path_.empty()) return;
   gauge.SetMaxCount(static_cast<int>(Items.size()));
   gauge.Show();
   struct Hide {
     TGaugeForm& gauge;
     ~Hide() { gauge.Hide(); }
   } hide{gauge};
-  if (MakeThumbnails(gauge, colorDepth) > 0) thumbnailsMade_ = true;
+  MakeThumbnails(gauge, colorDepth);
 }
 
-void TShownFolder::Remake(TFileItem& item, int colorDepth) {
+void TShownFolder::Remake(std::size_t i, int colorDepth) {
+  std::unique_ptr<TPictureEntry> entry;
+  {
+    // A plug-in may let messages through while it decodes: nothing may change the list until
+    // it returns, so item i is still this file's then.
+    win::BusyScope busy(busy_);
+    entry = MakeThumbnail(FolderFilePath(path_, Items[i].DiskName), colorDepth);
+  }
   // The new entry is made first: when it fails the old one, comment and date, stays untouched.
-  std::unique_ptr<TPictureEntry> entry = MakeThumbnail(FolderFilePath(path_, item.DiskName), colorDepth);
+  TFileItem& item = Items[i];
   if (item.Entry) {
     entry->Comment = item.Entry->Comment;
     entry->Date = item.Entry->Date;
   }
   item.Entry = std::move(entry);
-  thumbnailsMade_ = true;
+  item.ThumbnailMade = true;
 }
 
 void TShownFolder::RemakeThumbnail(std::size_t i, int colorDepth) {
-  if (busy_ || i >= Items.size()) return;
-  Remake(Items[i], colorDepth);
+  if (Busy() || i >= Items.size()) return;
+  Remake(i, colorDepth);
 }
 
 void TShownFolder::SetNote(std::size_t i, double date, const std::string& comment, int colorDepth) {
-  if (busy_ || i >= Items.size()) throw EAbort();
-  TFileItem& item = Items[i];
-  // An entry is only ever made together with its thumbnail.
-  if (!item.Entry || !item.Entry->Thumbnail) {
+  if (Busy() || i >= Items.size()) throw EAbort();
+  std::string failure;
+  if (!Items[i].Entry || !Items[i].Entry->Thumbnail) {
     try {
-      Remake(item, colorDepth);
+      Remake(i, colorDepth);
     } catch (const Exception& e) {
-      throw Exception(e.Message() + "\r\n\r\nコメントと日付は変更されていません。");
+      // The picture cannot be decoded: what the user typed is kept all the same.
+      failure = e.Message();
+      if (!Items[i].Entry) Items[i].Entry = std::make_unique<TPictureEntry>();
     }
   }
-  item.Entry->Date = date;
-  item.Entry->Comment = CatalogueText(comment);
+  TPictureEntry& entry = *Items[i].Entry;
+  entry.Date = date;
+  entry.Comment = CatalogueText(comment);
+  if (!failure.empty()) throw Exception(failure + "\r\n\r\nこのファイルのサムネイルは作成できませんでした。");
 }
 
 const TPictureEntry& TShownFolder::EnsureThumbnail(std::size_t i, int colorDepth) {
-  TFileItem& item = Items.at(i);
-  if (!item.Entry || !item.Entry->Thumbnail) Remake(item, colorDepth);
-  return *item.Entry;
+  if (Busy()) throw EAbort();
+  const TFileItem& item = Items.at(i);
+  if (!item.Entry || !item.Entry->Thumbnail) Remake(i, colorDepth);
+  return *Items[i].Entry;
 }
 
 void TShownFolder::SortFiles(TSortKind kind) {
-  if (busy_ || kind == skNone || Items.size() < 2) return;
+  if (Busy() || kind == skNone || Items.size() < 2) return;
   std::vector<TSortKey> keys(Items.size());
   if (kind == skName || kind == skExtension) {
     std::vector<std::string> sortKeys(Items.size());
@@ -252,69 +277,167 @@ void TShownFolder::SortFiles(TSortKind kind) {
   Items = std::move(sorted);
 }
 
-void TShownFolder::Close() {
-  if (busy_) throw EAbort();
-  if (path_.empty() || Items.empty()) {
-    Release();
-    return;
-  }
-  TCatalogue catalogue;
-  std::vector<const TThumbnail*> tiles(Items.size(), nullptr);
+std::string TShownFolder::Save() {
+  if (path_.empty() || Items.empty()) return {};
+  std::vector<TLeavingItem> leaving(Items.size());
+  bool notes = false;
   for (std::size_t i = 0; i < Items.size(); ++i) {
-    const TPictureEntry* e = Items[i].Entry.get();
-    if (!e) continue;
-    // Past the largest cache a thumbnail is not stored; it is made again on the next visit.
-    const bool stored = e->Thumbnail && i < static_cast<std::size_t>(kMaxTiles);
-    if (stored) tiles[i] = e->Thumbnail.get();
-    catalogue.push_back({Items[i].Name, {e->Date, e->PixelWidth, e->PixelHeight, e->Comment, stored ? static_cast<int>(i) : -1}});
+    const TFileItem& item = Items[i];
+    TLeavingItem& l = leaving[i];
+    l.Name = item.Name;
+    l.Key = {CatalogueKey(item.Name), item.Occurrence};
+    if (const TPictureEntry* e = item.Entry.get()) {
+      l.HasEntry = true;
+      l.Entry = {e->Date, e->PixelWidth, e->PixelHeight, e->Comment, -1};
+      l.HasThumbnail = static_cast<bool>(e->Thumbnail);
+    }
+    l.DateChanged = DateChanged(item);
+    l.CommentChanged = CommentChanged(item);
+    l.ThumbnailMade = item.ThumbnailMade && l.HasThumbnail;
+    notes = notes || l.DateChanged || l.CommentChanged;
   }
-  const std::string cachePath = path_ + kCacheFileName;
+  if (!notes && std::none_of(leaving.begin(), leaving.end(), [](const TLeavingItem& l) { return l.ThumbnailMade; }))
+    return {};
+
+  const std::string cataloguePath = path_ + kCatalogueFileName, cachePath = path_ + kCacheFileName;
+  // A date or comment that cannot be stored is reported; thumbnails alone are made again.
+  auto notStored = [&](const Exception& e) -> std::string {
+    if (!notes) return {};
+    throw EFCreateError(e.Message() + "\r\n\r\nコメントと日付の変更はまだ保存されていません。");
+  };
+  // What stands on disk now, which another Quiran may have written since this one read it.
+  TCatalogue disk;
+  std::uint32_t diskCheck = 0;
   try {
-    // Both new files are written whole before either is put in place; the cache's comment
-    // names its catalogue, so a cache left from before (a failure between the two) is known.
-    win::ReplacingFile catFile(path_ + kCatalogueFileName), cacheFile(cachePath);
-    WriteCacheFile(cacheFile, tiles, CacheComment(WriteCatalogue(catFile, catalogue)));
-    catFile.Commit();
-    try {
-      cacheFile.Commit();
-    } catch (const Exception&) {
-      DeleteFileW(win::Wide(cachePath).c_str());  // it might have no comment to tell it is old
-      throw;
+    if (win::FileExists(cataloguePath)) {
+      const std::vector<std::uint8_t> bytes = win::ReadFileBytes(cataloguePath);
+      diskCheck = CatalogueCheck(bytes);
+      disk = ParseCatalogue(bytes);
     }
   } catch (const Exception& e) {
-    if (Changed()) {
-      NoteSaved();  // said once: leaving again without a new change does not stop at it
-      throw EFCreateError(e.Message() +
-                          "\r\n\r\nコメント・日付・サムネイルの変更はまだ保存されていません。"
-                          "\r\nもう一度このフォルダーを離れると、保存せずに閉じます。");
+    return notStored(e);
+  }
+  std::vector<std::string> diskKeys(disk.size());
+  for (std::size_t k = 0; k < disk.size(); ++k) diskKeys[k] = CatalogueKey(disk[k].Name);
+  OpenCache cache(cachePath);
+  const std::optional<std::vector<std::uint32_t>> tags =
+      cache.reader ? CacheTags(cache.reader->Comment()) : std::optional<std::vector<std::uint32_t>>(std::vector<std::uint32_t>());
+  auto tileValid = [&](std::size_t k) {
+    // A cache written by another program names nobody: it is trusted as long as the catalogue
+    // beside it is the one it was trusted with when read.
+    if (!tags) return diskCheck == readCheck_;
+    const auto t = static_cast<std::size_t>(disk[k].Entry.TileIndex);
+    return t < tags->size() && (*tags)[t] == TileTag(diskKeys[k]);
+  };
+  std::optional<std::map<std::string, int>> files;
+  auto filesNamed = [&](const std::string& key) {
+    if (!files) {
+      files.emplace();
+      try {
+        for (const std::string& name : FolderFileNames(path_)) ++(*files)[CatalogueKey(name)];
+      } catch (const Exception&) {
+        return -1;  // not known: every entry stays
+      }
+    }
+    auto f = files->find(key);
+    return f == files->end() ? 0 : f->second;
+  };
+  TLeavePlan plan = PlanLeave(leaving, disk, diskKeys, tileValid, filesNamed);
+
+  // The cache first: the catalogue written after it never names a tile it does not hold.
+  bool thumbnailsStored = true;
+  std::string cacheFailure;
+  if (!plan.Tiles.empty()) {
+    try {
+      win::ReplacingFile out(cachePath);
+      std::vector<TCacheTile> tiles(plan.Tiles.size());
+      for (std::size_t t = 0; t < tiles.size(); ++t) {
+        const TTilePlan& p = plan.Tiles[t];
+        tiles[t] = {p.Item >= 0 ? Items[static_cast<std::size_t>(p.Item)].Entry->Thumbnail.get() : nullptr, p.Keep,
+                    p.Tag};
+      }
+      WriteCacheFile(out, tiles, cache.reader ? &*cache.reader : nullptr);
+      cache.Close();
+      out.Commit();
+    } catch (const Exception& e) {
+      // The new thumbnails are not on disk: no entry names their places.
+      thumbnailsStored = false;
+      cacheFailure = e.Message();
+      for (TCatalogueItem& c : plan.Catalogue) {
+        const int t = c.Entry.TileIndex;
+        if (t >= 0 && plan.Tiles[static_cast<std::size_t>(t)].Item >= 0) c.Entry.TileIndex = -1;
+      }
     }
   }
+  cache.Close();
+  const std::vector<std::uint8_t> bytes = SerializeCatalogue(plan.Catalogue);
+  try {
+    win::WriteFileReplacing(cataloguePath, bytes);
+  } catch (const Exception& e) {
+    return notStored(e);
+  }
+
+  // Written: the items now stand as the catalogue has them (a date or comment another Quiran
+  // wrote where this run changed nothing included).
+  readCheck_ = CatalogueCheck(bytes);
+  for (std::size_t i = 0; i < Items.size(); ++i) {
+    TFileItem& item = Items[i];
+    const int e = plan.ItemEntry[i];
+    if (e >= 0 && item.Entry) {
+      const TCatalogueEntry& written = plan.Catalogue[static_cast<std::size_t>(e)].Entry;
+      if (!leaving[i].DateChanged) item.Entry->Date = written.Date;
+      if (!leaving[i].CommentChanged) item.Entry->Comment = written.Comment;
+      item.ReadDate = written.Date;
+      item.ReadComment = written.Comment;
+    }
+    if (thumbnailsStored) item.ThumbnailMade = false;
+  }
+  if (thumbnailsStored || !notes) return {};
+  return cacheFailure + "\r\n\r\nコメントと日付は保存しました。サムネイルは次にこのフォルダーを開くときに作り直します。";
+}
+
+std::string TShownFolder::Close() {
+  if (Busy()) throw EAbort();
+  std::string notice = Save();
+  Release();
+  return notice;
+}
+
+void TShownFolder::CloseWithoutSaving() {
+  if (Busy()) throw EAbort();
   Release();
 }
 
 bool TShownFolder::Changed() const {
-  if (thumbnailsMade_) return true;
-  for (const TFileItem& item : Items) {
-    const TPictureEntry* e = item.Entry.get();
-    if (!e) continue;
-    auto found = notes_.find(item.Name);
-    if (found == notes_.end() ? (e->Date != 0 || !e->Comment.empty())
-                              : (found->second.first != e->Date || found->second.second != e->Comment))
-      return true;
-  }
-  return false;
-}
-
-void TShownFolder::NoteSaved() {
-  thumbnailsMade_ = false;
-  notes_.clear();
-  for (const TFileItem& item : Items)
-    if (item.Entry) notes_[item.Name] = {item.Entry->Date, item.Entry->Comment};
+  return std::any_of(Items.begin(), Items.end(),
+                     [](const TFileItem& i) { return DateChanged(i) || CommentChanged(i) || i.ThumbnailMade; });
 }
 
 void TShownFolder::Release() {
   Items.clear();
   path_.clear();
-  notes_.clear();
-  thumbnailsMade_ = false;
+  readCheck_ = 0;
+}
+
+bool LeaveShownFolder(TShownFolder& folder, HWND owner, bool mayStay) {
+  const std::string& title = win::Application::Title();
+  for (;;) {
+    std::string notice;
+    try {
+      notice = folder.Close();
+    } catch (const EAbort&) {
+      throw;
+    } catch (const Exception& e) {
+      std::string text = e.Message() + "\r\n\r\nもう一度保存しますか？\r\n「いいえ」を選ぶと、保存せずにこのフォルダーを離れます。";
+      if (mayStay) text += "\r\n「キャンセル」を選ぶと、このフォルダーに戻ります。";
+      const int answer =
+          win::CurrentDialogs().MessageDlg(owner, text, title, (mayStay ? MB_YESNOCANCEL : MB_YESNO) | MB_ICONSTOP);
+      if (answer == IDYES) continue;
+      if (answer != IDNO) return false;
+      folder.CloseWithoutSaving();
+      return true;
+    }
+    if (!notice.empty()) win::CurrentDialogs().MessageDlg(owner, notice, title, MB_OK | MB_ICONWARNING);
+    return true;
+  }
 }

@@ -1,30 +1,21 @@
 // The folder the thumbnail list shows: its picture files with their entries (the list's
 // items, in list order), read from the folder's catalogue and cache when it is shown, made
-// where missing, and written back when it is left.
+// where missing, and written back when it is left: only what this run changed, applied over
+// what stands on disk then (see catalogue_merge.h), the cache first and the catalogue second.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
-#include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "catalogue/catalogue_file.h"
 #include "catalogue/file_sort.h"
 #include "catalogue/picture_entry.h"
 #include "catalogue/thumbnail_maker.h"
+#include "win/busy_scope.h"
 
 class TGaugeForm;
-namespace win {
-class ReplacingFile;
-}
-
-// The folder's catalogue "Quiran.cf0" as a list in file order; empty when there is none.
-// check (when given) receives the check of its bytes, which the cache names.
-TCatalogue ReadCatalogue(const std::string& folder, std::uint32_t* check = nullptr);
-// Writes a catalogue into a new version of "Quiran.cf0"; returns its check.
-std::uint32_t WriteCatalogue(win::ReplacingFile& file, const TCatalogue& catalogue);
 
 class TShownFolder {
  public:
@@ -33,22 +24,36 @@ class TShownFolder {
 
   // The folder shown, with a trailing "\"; empty when none.
   const std::string& Path() const { return path_; }
-  // True while thumbnails are being made (messages are let through meanwhile: the caller
-  // must not close, sort or reload the folder until it returns).
-  bool Busy() const { return busy_; }
+  // True while work that lets window messages through runs on the folder (thumbnails being
+  // made, a plug-in's call): meanwhile the folder is not loaded, closed, sorted or changed by
+  // anything those messages start (EAbort, or nothing happens).
+  bool Busy() const { return busy_ > 0; }
+  // Holds the folder busy while a caller makes such a call itself (a viewer loading the
+  // picture of an item).
+  class Hold : public win::BusyScope {
+   public:
+    explicit Hold(TShownFolder& folder) : BusyScope(folder.busy_) {}
+  };
 
   // LoadFolder: reads the catalogue, scans the folder, shows the progress dialog and disables
-  // mainWindow, reads the cache, merges catalogue and scan (a catalogue entry whose file is
-  // gone is dropped), then makes the missing thumbnails in list order until the user cancels.
-  // The window is enabled and the dialog hidden again in every case. Returns the number of files.
+  // mainWindow, reads the cache, matches each file with its own entry, then makes the missing
+  // thumbnails in list order until the user cancels. Temporary files left by a writer that was
+  // stopped are removed first. The window is enabled and the dialog hidden again in every
+  // case. A failure lists nothing. Returns the number of files.
   int Load(const std::string& folder, TGaugeForm& gauge, HWND mainWindow, int colorDepth);
 
-  // CloseShownFolder's writing: the catalogue and the cache, in list order, both put in place
-  // together; then every item is released. Writes nothing when no item is listed. When the
-  // files cannot be written (a read-only folder) and the user changed nothing here since the
-  // folder was shown, the folder is left quietly; otherwise the error is raised and the folder
-  // stays shown, so the user may try again; a second failure without a new change leaves it.
-  void Close();
+  // Writes what this run changed since the folder was shown or last saved (nothing when
+  // nothing changed), over what the folder's files hold now: the cache first, then the
+  // catalogue. Allowed while busy (the items stay as they are). Raises EFCreateError when a
+  // date or comment typed here could not be stored. Returns a notice when they were stored but
+  // the thumbnails could not be; thumbnails alone that cannot be stored (a read-only folder)
+  // are not reported: they are made again on the next visit.
+  std::string Save();
+  // CloseShownFolder's writing: Save, then every item is released. When Save raises, the
+  // folder stays shown with everything typed (see LeaveShownFolder).
+  std::string Close();
+  // Leaves without writing: what was changed since the last save is given up.
+  void CloseWithoutSaving();
 
   // N8Click: makes the thumbnails the items lack, in list order, with the progress dialog,
   // until the user cancels. Existing thumbnails are not made again.
@@ -58,8 +63,9 @@ class TShownFolder {
   void RemakeThumbnail(std::size_t i, int colorDepth);
 
   // N21Click's storing: item i takes the date and the comment, cut at the last whole character
-  // within 255 bytes. An item without thumbnail gets a new entry made from its file first; when
-  // that cannot be made the item stays as it was and the error is raised.
+  // within 255 bytes. An item without thumbnail gets one made from its file first; when the
+  // picture cannot be decoded the date and comment are stored all the same, in an entry
+  // without thumbnail, and an error saying so is raised.
   void SetNote(std::size_t i, double date, const std::string& comment, int colorDepth);
   // A viewer's thumbnail: item i gets a thumbnail when it has none, with the picture's pixel
   // size; an existing entry keeps its date and comment. When it cannot be made the item stays
@@ -69,26 +75,26 @@ class TShownFolder {
   // Reorders the items by the kind.
   void SortFiles(TSortKind kind);
 
-  // True when the user changed something that only the folder's files would keep: a date or
-  // comment, or a thumbnail made since the folder was shown.
+  // True when something is not stored yet: a date or comment typed, or a thumbnail made.
   bool Changed() const;
 
   // For benchmarks: when set, making thumbnails notes for each item where its time went.
   std::vector<TThumbnailTimes>* Times = nullptr;
 
  private:
-  // Makes the thumbnails the items lack, in list order, showing progress, until cancelled;
-  // returns how many were made.
   int MakeThumbnails(TGaugeForm& gauge, int colorDepth);
-  // Gives the item a new entry made from its file, keeping its date and comment; the old
-  // entry stays when the new one cannot be made (the error is raised).
-  void Remake(TFileItem& item, int colorDepth);
+  // Gives item i a new entry made from its file, keeping its date and comment; the old entry
+  // stays when the new one cannot be made (the error is raised).
+  void Remake(std::size_t i, int colorDepth);
   void Release();
-  void NoteSaved();
 
   std::string path_;
-  bool busy_ = false;
-  bool thumbnailsMade_ = false;
-  // Each item's date and comment as they were when the folder was shown (or last written).
-  std::map<std::string, std::pair<double, std::string>> notes_;
+  int busy_ = 0;
+  std::uint32_t readCheck_ = 0;  // the check of the catalogue as read (or last written)
 };
+
+// Leaves the shown folder as the main window does: writes it, shows a notice Save gives, and
+// when the writing fails asks to try again ("はい"), to leave without saving ("いいえ") or,
+// when mayStay, to stay ("キャンセル"). Every failure is asked about again. False when the
+// user chose to stay. Raises EAbort while the folder is busy.
+bool LeaveShownFolder(TShownFolder& folder, HWND owner, bool mayStay);

@@ -187,6 +187,28 @@ int JpegRowReader::Height() const { return static_cast<int>(s_->cinfo.output_hei
 const std::string& JpegRowReader::Comment() const { return s_->comment; }
 int JpegRowReader::NextRow() const { return static_cast<int>(s_->cinfo.output_scanline); }
 
+bool JpegRowReader::ReadSamples() {
+  State* s = s_.get();
+  if (s->started || s->cinfo.jpeg_color_space != JCS_YCbCr || s->cinfo.num_components != 3) return false;
+  s->cinfo.out_color_space = JCS_YCbCr;
+  s->cinfo.do_fancy_upsampling = FALSE;
+  if (!Protected(&s->err, [s] { jpeg_calc_output_dimensions(&s->cinfo); })) s->Fail();
+  return true;
+}
+
+void BgrToSamples(std::uint8_t* p, int width) {
+  // Fixed point with 16 fraction bits, rounded, as the library converts.
+  for (int x = 0; x < width; ++x, p += 3) {
+    const std::int32_t b = p[0], g = p[1], r = p[2];
+    const std::int32_t y = (19595 * r + 38470 * g + 7471 * b + 32768) >> 16;
+    const std::int32_t cb = (-11059 * r - 21709 * g + 32768 * b + (128 << 16) + 32767) >> 16;
+    const std::int32_t cr = (32768 * r - 27439 * g - 5329 * b + (128 << 16) + 32767) >> 16;
+    p[0] = static_cast<std::uint8_t>(std::clamp(y, 0, 255));
+    p[1] = static_cast<std::uint8_t>(std::clamp(cb, 0, 255));
+    p[2] = static_cast<std::uint8_t>(std::clamp(cr, 0, 255));
+  }
+}
+
 void JpegRowReader::Start() {
   if (s_->started) return;
   State* s = s_.get();
@@ -260,7 +282,7 @@ struct JpegRowWriter::State {
   }
 };
 
-JpegRowWriter::JpegRowWriter(int width, int height, int quality, Sink sink, std::string_view comment)
+JpegRowWriter::JpegRowWriter(int width, int height, int quality, Sink sink, std::string_view comment, bool samples)
     : s_(std::make_unique<State>()) {
   if (width <= 0 || height <= 0 || width > JPEG_MAX_DIMENSION || height > JPEG_MAX_DIMENSION)
     throw Exception("JPEG にできない大きさの画像です");
@@ -268,7 +290,7 @@ JpegRowWriter::JpegRowWriter(int width, int height, int quality, Sink sink, std:
   s->sink = std::move(sink);
   InitErrors(s->err);
   s->cinfo.err = &s->err.pub;
-  bool ok = Protected(&s->err, [s, width, height, quality, comment] {
+  bool ok = Protected(&s->err, [s, width, height, quality, comment, samples] {
     jpeg_create_compress(&s->cinfo);
     s->created = true;
     s->cinfo.client_data = s;
@@ -279,7 +301,7 @@ JpegRowWriter::JpegRowWriter(int width, int height, int quality, Sink sink, std:
     s->cinfo.image_width = static_cast<JDIMENSION>(width);
     s->cinfo.image_height = static_cast<JDIMENSION>(height);
     s->cinfo.input_components = 3;
-    s->cinfo.in_color_space = JCS_EXT_BGR;
+    s->cinfo.in_color_space = samples ? JCS_YCbCr : JCS_EXT_BGR;
     jpeg_set_defaults(&s->cinfo);
     jpeg_set_quality(&s->cinfo, quality, TRUE);
     jpeg_start_compress(&s->cinfo, TRUE);

@@ -31,6 +31,14 @@ class JpegRowReader {
   // The text of the first comment marker, empty when there is none.
   const std::string& Comment() const;
 
+  // Rows come out as the picture's own samples, Y, Cb and Cr, each colour sample repeated over
+  // the pixels it stands for rather than smoothed between them; written back through a
+  // JpegRowWriter that takes samples, on the same grid and at the same quality, the picture is
+  // compressed again all but unchanged (nothing is converted or resampled on the way). Call
+  // before the first row is read. False (rows stay blue, green, red) for a picture that is not
+  // stored as Y, Cb and Cr.
+  bool ReadSamples();
+
   // The index of the row ReadRows gives next.
   int NextRow() const;
   // Decodes the next rows into rows[0 .. count), each at least Width() * 3 bytes; stops
@@ -54,8 +62,9 @@ class JpegRowWriter {
   using Sink = std::function<bool(const std::uint8_t* bytes, std::size_t size)>;
 
   // A baseline colour JPEG (the library's defaults: 4:2:0 sampling) at quality 1..100, with a
-  // comment marker when comment is not empty. Fails with Exception.
-  JpegRowWriter(int width, int height, int quality, Sink sink, std::string_view comment = {});
+  // comment marker when comment is not empty. Rows are blue, green, red, or with samples
+  // Y, Cb and Cr (see JpegRowReader::ReadSamples, BgrToSamples). Fails with Exception.
+  JpegRowWriter(int width, int height, int quality, Sink sink, std::string_view comment = {}, bool samples = false);
   ~JpegRowWriter();
   JpegRowWriter(const JpegRowWriter&) = delete;
   JpegRowWriter& operator=(const JpegRowWriter&) = delete;
@@ -82,6 +91,9 @@ JpegRowReader::Source FileSource(const std::string& path);
 std::vector<std::uint8_t> ReadJpegHead(const JpegRowReader::Source& source);
 // A source that gives the bytes read already (head) first, then what rest gives.
 JpegRowReader::Source Resumed(std::vector<std::uint8_t> head, JpegRowReader::Source rest);
+
+// Blue, green, red pixels as Y, Cb, Cr samples (the JPEG standard's conversion), in place.
+void BgrToSamples(std::uint8_t* row, int width);
 
 // A whole picture in memory as one JPEG, and back.
 std::vector<std::uint8_t> CompressPixels(const PixelBuffer& pixels, int quality);

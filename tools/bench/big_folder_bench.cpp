@@ -19,6 +19,7 @@
 #include "bench_window.h"
 #include "catalogue/cache_file.h"
 #include "catalogue/catalogue_file.h"
+#include "catalogue/folder_scan.h"
 #include "catalogue/gauge_form.h"
 #include "catalogue/list_box_width.h"
 #include "catalogue/list_item_draw.h"
@@ -151,12 +152,12 @@ int wmain(int argc, wchar_t** argv) {
     const double scroll = Now() - t;
 
     // Leave: the cache's writing alone, then the whole leave.
-    std::vector<const TThumbnail*> tiles;
-    for (const TFileItem& i : shown.Items) tiles.push_back(i.Entry ? i.Entry->Thumbnail.get() : nullptr);
+    std::vector<TCacheTile> tiles;
+    for (const TFileItem& i : shown.Items) tiles.push_back({i.Entry ? i.Entry->Thumbnail.get() : nullptr, false, 1});
     t = Now();
     {
       win::ReplacingFile probe(folder + "probe.cfb");
-      WriteCacheFile(probe, tiles, "");
+      WriteCacheFile(probe, tiles, nullptr);
     }
     const double cacheWrite = Now() - t;
     t = Now();
@@ -171,17 +172,18 @@ int wmain(int argc, wchar_t** argv) {
     list.SetCount(static_cast<int>(shown.Items.size()));
     UpdateWindow(list.Handle());
     int missing = 0;
-    std::vector<int> asked;
-    for (std::size_t i = 0; i < shown.Items.size(); ++i) {
-      missing += !(shown.Items[i].Entry && shown.Items[i].Entry->Thumbnail);
-      asked.push_back(static_cast<int>(i));
-    }
+    for (std::size_t i = 0; i < shown.Items.size(); ++i) missing += !(shown.Items[i].Entry && shown.Items[i].Entry->Thumbnail);
     const DWORD gdiReloaded = Gdi();
     const PROCESS_MEMORY_COUNTERS peak = Memory();
     // The cache's reading alone (what the second load did after the scan and merge).
-    const std::vector<std::uint8_t> cat = win::ReadFileBytes(folder + kCatalogueFileName);
+    std::vector<int> asked;
+    std::vector<std::uint32_t> tags;
+    for (const TCatalogueItem& c : ParseCatalogue(win::ReadFileBytes(folder + kCatalogueFileName))) {
+      asked.push_back(c.Entry.TileIndex);
+      tags.push_back(TileTag(CatalogueKey(c.Name)));
+    }
     t = Now();
-    std::vector<TThumbnailPtr> read = ReadCacheFile(folder + kCacheFileName, asked, CatalogueCheck(cat));
+    std::vector<TThumbnailPtr> read = ReadCacheFile(folder + kCacheFileName, asked, tags);
     const double cacheRead = Now() - t;
     read.clear();
     list.SetCount(0);
