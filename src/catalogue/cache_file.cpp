@@ -19,6 +19,8 @@
 namespace {
 constexpr int kQuality = 90;
 // Rows of tiles handed between this thread and the helper at a time: enough to keep both busy.
+// Their buffers are made once and used in turn: a row of tiles is over a megabyte, and a block
+// that size taken from the heap and given back for each row costs a page fault per 4 KB.
 constexpr std::size_t kRowsInFlight = 3;
 
 std::vector<std::uint8_t*> BandRows(PixelBuffer& band) {
@@ -49,13 +51,17 @@ std::vector<TThumbnailPtr> ReadCacheTiles(JpegRowReader::Source source, const st
     }
     const int width = reader.Width(), height = reader.Height();
     // A row of tiles is decoded here while the helper cuts and compresses the row before.
+    // Band b is decoded into bands[b % kRowsInFlight]: the one kRowsInFlight before it is done.
+    std::vector<PixelBuffer> bands(kRowsInFlight);
+    std::size_t posted = 0;
     THelperThread helper;
     std::deque<std::future<void>> inFlight;
     for (std::size_t k = 0; k < order.size();) {
       const int top = TileRect(tiles[order[k]]).Top;
       if (top + kTileHeight > height) break;  // the picture ends before this row of tiles
       reader.SkipRows(top - reader.NextRow());
-      auto band = std::make_shared<PixelBuffer>(width, kTileHeight);
+      PixelBuffer* band = &bands[posted++ % kRowsInFlight];
+      if (band->Empty()) band->Resize(width, kTileHeight);
       reader.ReadRows(BandRows(*band).data(), kTileHeight);
       std::vector<std::pair<std::size_t, int>> cuts;  // (slot, left edge)
       for (; k < order.size() && TileRect(tiles[order[k]]).Top == top; ++k) {
@@ -117,13 +123,21 @@ void WriteCacheFile(win::ReplacingFile& out, const std::vector<TCacheTile>& tile
     // Kept tiles go from the old cache's samples straight into the new one's (see ReadSamples).
     const bool oldSamples = old && old->ReadSamples();
     // The helper decodes the new thumbnails of the rows ahead while this thread reads the old
-    // cache's rows and encodes.
+    // cache's rows and encodes. Row r of tiles is put together in bands[r % kRowsInFlight],
+    // black where there is no tile.
+    std::vector<PixelBuffer> bands(kRowsInFlight);
+    PixelBuffer before;  // the old cache's row of tiles
     THelperThread helper;
-    std::deque<std::pair<std::shared_ptr<PixelBuffer>, std::future<void>>> ahead;
+    std::deque<std::pair<PixelBuffer*, std::future<void>>> ahead;
     int next = 0;
     for (int first = 0; first < n; first += kTilesPerRow) {
       for (; next < n && ahead.size() < kRowsInFlight; next += kTilesPerRow) {
-        auto band = std::make_shared<PixelBuffer>(size.Width, kTileHeight);  // black where no tile
+        PixelBuffer* band = &bands[static_cast<std::size_t>(next / kTilesPerRow) % kRowsInFlight];
+        if (band->Empty()) {
+          band->Resize(size.Width, kTileHeight);
+        } else {
+          std::memset(band->Data(), 0, band->Size());
+        }
         ahead.emplace_back(band, helper.Post([band, next, n, &tiles] {
           for (int i = next; i < std::min(next + kTilesPerRow, n); ++i) {
             const TThumbnail* t = tiles[static_cast<std::size_t>(i)].Thumbnail;
@@ -143,7 +157,7 @@ void WriteCacheFile(win::ReplacingFile& out, const std::vector<TCacheTile>& tile
         const int top = TileRect(first).Top;
         if (top + kTileHeight > old->Height()) throw EInvalidGraphic("キャッシュの元の画像が途中で終わっています");
         old->SkipRows(top - old->NextRow());
-        PixelBuffer before(old->Width(), kTileHeight);
+        if (before.Empty()) before.Resize(old->Width(), kTileHeight);
         old->ReadRows(BandRows(before).data(), kTileHeight);
         for (int i = first; i < last; ++i) {
           const int left = TileRect(i).Left;
