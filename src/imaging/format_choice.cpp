@@ -6,11 +6,11 @@
 
 namespace {
 
-constexpr std::string_view kHeader = "[UnusedFormats]";
+constexpr std::string_view kFormatsSection = "UnusedFormats";
 constexpr std::string_view kComment = "; 使わない画像形式: プラグインのファイル名、タブ、形式のファイル名パターン";
-constexpr std::string_view kPluginsHeader = "[Plugins]";
+constexpr std::string_view kPluginsSection = "Plugins";
 constexpr std::string_view kPluginsComment = "; InProcess=1: プラグインを Quiran の中で動かす (0: 別のプロセスで、既定)";
-constexpr std::string_view kInProcess = "InProcess=";
+constexpr std::string_view kInProcess = "InProcess";
 
 // Orders and compares entries: the plug-in name without regard to ASCII case, then the filter.
 std::pair<std::string, std::string> Key(std::string_view pluginName, std::string_view filter) {
@@ -50,46 +50,36 @@ void TFormatChoice::SetInUse(std::string_view pluginName, std::string_view filte
 }
 
 std::string TPluginOptions::Text() const {
-  std::string out = std::string(kHeader) + "\r\n" + std::string(kComment) + "\r\n";
-  for (const auto& [name, filter] : Formats.Unused()) out += name + "\t" + filter + "\r\n";
-  out += std::string(kPluginsHeader) + "\r\n" + std::string(kPluginsComment) + "\r\n";
-  out += std::string(kInProcess) + (InProcess ? "1" : "0") + "\r\n";
-  return out;
+  TIniText ini;
+  StoreFormats(ini, Formats);
+  ini.SetValue(kPluginsSection, kInProcess, InProcess ? "1" : "0");
+  return ini.Text();
+}
+
+void TPluginOptions::StoreFormats(TIniText& ini, const TFormatChoice& formats) {
+  std::vector<std::string> lines{std::string(kComment)};
+  for (const auto& [name, filter] : formats.Unused()) lines.push_back(name + "\t" + filter);
+  ini.SetLines(kFormatsSection, std::move(lines));
+  if (!ini.HasSection(kPluginsSection)) ini.SetLines(kPluginsSection, {std::string(kPluginsComment), std::string(kInProcess) + "=0"});
 }
 
 std::optional<TPluginOptions> TPluginOptions::Parse(std::string_view text) {
+  std::optional<TIniText> ini = TIniText::Parse(text);
+  return ini ? From(*ini) : std::nullopt;
+}
+
+std::optional<TPluginOptions> TPluginOptions::From(const TIniText& ini) {
   TPluginOptions options;
-  enum { None, Formats, Plugins } section = None;
-  bool seenFormats = false, seenPlugins = false;
-  // Only whole lines count: a file cut short in its last line is damaged.
-  if (text.empty() || text.back() != '\n') return std::nullopt;
-  while (!text.empty()) {
-    std::size_t end = text.find('\n');
-    std::string_view line = text.substr(0, end);
-    text.remove_prefix(end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    // The first line is a section's header; each section comes once.
-    if (line == kHeader && !seenFormats) {
-      section = Formats, seenFormats = true;
-      continue;
-    }
-    if (line == kPluginsHeader && !seenPlugins) {
-      section = Plugins, seenPlugins = true;
-      continue;
-    }
-    if (section == None) return std::nullopt;
+  if (std::optional<std::string> inProcess = ini.Value(kPluginsSection, kInProcess)) {
+    if (*inProcess != "0" && *inProcess != "1") return std::nullopt;
+    options.InProcess = *inProcess == "1";
+  }
+  for (const std::string& line : ini.Lines(kFormatsSection)) {
     if (line.empty() || line.front() == ';') continue;
-    if (section == Plugins) {
-      if (line == std::string(kInProcess) + "0" || line == std::string(kInProcess) + "1")
-        options.InProcess = line.back() == '1';
-      else
-        return std::nullopt;
-      continue;
-    }
     // A tab is never part of a double-byte character, so it can be searched byte by byte.
-    std::size_t tab = line.find('\t');
-    if (tab == std::string_view::npos) return std::nullopt;
-    std::string_view name = line.substr(0, tab), filter = line.substr(tab + 1);
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string::npos) return std::nullopt;
+    const std::string_view name = std::string_view(line).substr(0, tab), filter = std::string_view(line).substr(tab + 1);
     if (!IsCleanText(name) || !IsCleanText(filter)) return std::nullopt;
     options.Formats.SetInUse(name, filter, false);
   }

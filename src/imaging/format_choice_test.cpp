@@ -59,8 +59,31 @@ TEST(FormatChoice, WherePluginsRun) {
   ASSERT_TRUE(first);
   EXPECT_TRUE(first->InProcess);
   EXPECT_TRUE(first->Formats.AllInUse());
-  for (std::string_view bad : {std::string_view("[Plugins]\r\nInProcess=2\r\n"), std::string_view("[Plugins]\r\nInProcess = 1\r\n"),
-                               std::string_view("[Plugins]\r\nOther=1\r\n"),
+  for (std::string_view bad : {std::string_view("[Plugins]\r\nInProcess=2\r\n"), std::string_view("[Plugins]\r\nInProcess=\r\n"),
                                std::string_view("[Plugins]\r\n[UnusedFormats]\r\n[Plugins]\r\n")})
     EXPECT_FALSE(TPluginOptions::Parse(bad)) << bad;
+}
+
+TEST(FormatChoice, OtherPartsLinesAreTheirs) {
+  // Sections and keys of other parts of the program are neither read nor refused ...
+  std::optional<TPluginOptions> read = TPluginOptions::Parse(
+      "[Window]\r\nLeft=1\r\n[Plugins]\r\nInProcess = 1\r\nOther=1\r\n[UnusedFormats]\r\na.spi\t*.a\r\n");
+  ASSERT_TRUE(read);
+  EXPECT_FALSE(read->InProcess);
+  EXPECT_FALSE(read->Formats.InUse("a.spi", "*.a"));
+  // ... and storing the formats changes only their own section.
+  std::optional<TIniText> ini = TIniText::Parse("[Window]\r\nLeft=1\r\n[Plugins]\r\nInProcess=1\r\nOther=1\r\n"
+                                                "[UnusedFormats]\r\na.spi\t*.a\r\n");
+  ASSERT_TRUE(ini);
+  TFormatChoice none;
+  none.SetInUse("b.spi", "*.b", false);
+  TPluginOptions::StoreFormats(*ini, none);
+  EXPECT_EQ(ini->Value("Window", "Left"), "1");
+  EXPECT_EQ(ini->Value("Plugins", "Other"), "1");
+  EXPECT_EQ(TPluginOptions::From(*ini), (TPluginOptions{none, true}));
+  // Settings without the plug-in sections get both, the switch at its default.
+  TIniText fresh = *TIniText::Parse("[Window]\r\nLeft=1\r\n");
+  TPluginOptions::StoreFormats(fresh, none);
+  EXPECT_EQ(fresh.Value("Plugins", "InProcess"), "0");
+  EXPECT_EQ(fresh.Value("Window", "Left"), "1");
 }

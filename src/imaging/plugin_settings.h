@@ -4,25 +4,25 @@
 #include <string>
 
 #include "imaging/format_choice.h"
+#include "win/settings_file.h"
 
 class TPluginSettings {
  public:
   TPluginSettings() = default;
-  explicit TPluginSettings(std::string path) : path_(std::move(path)) {}
-  const std::string& Path() const { return path_; }
+  explicit TPluginSettings(std::string path) : file_(std::move(path)) {}
+  const std::string& Path() const { return file_.Path(); }
 
   // The choice in the file; a missing, unreadable or damaged file means every format in use
   // (and plug-ins in their helpers).
   TFormatChoice Load();
   // Whether the file read last asks for plug-ins inside Quiran.
   bool InProcess() const { return inProcess_; }
-  // Writes the choice in place of the file, safely, with the place of plug-ins as it was
-  // read. A file that was there but could not be read as settings is first kept aside as the
-  // path with ".bak" appended.
+  // Writes the choice into the file as it is on disk now, safely, changing nothing else in
+  // it. A file that is not a settings file is first kept aside as the path with ".bak"
+  // appended.
   void Save(const TFormatChoice& choice);
 
  private:
-  std::string path_;
+  TSettingsFile file_;
   bool inProcess_ = false;
-  bool keepAside_ = true;  // the file on disk (if any) was not read whole
 };
