@@ -761,13 +761,8 @@ void TForm1::N6Click() {
 
 void TForm1::N8Click() {
   if (!GaugeForm) return;
-  // The window is disabled while the thumbnails are made: nothing may close or reorder the
-  // folder under the run, which lets messages through once per file.
-  EnableWindow(hwnd_, FALSE);
-  struct Enable {
-    HWND h;
-    ~Enable() { EnableWindow(h, TRUE); }
-  } enable{hwnd_};
+  // The progress dialog keeps this window from input while the thumbnails are made: nothing
+  // may close or reorder the folder under the run, which lets messages through once per file.
   Folder.MakeMissingThumbnails(*GaugeForm, ColorDepth);
   InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
 }

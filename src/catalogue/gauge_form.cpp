@@ -38,7 +38,7 @@ TGaugeForm::TGaugeForm() {
   AdjustWindowRectEx(&outer, style, FALSE, exStyle);
   const int w = outer.right - outer.left, h = outer.bottom - outer.top;
   CreateArgs a;
-  a.text = "サムネイル作成中";
+  a.text = kThumbnailCaption;
   a.style = style;
   a.exStyle = exStyle;
   a.width = w;
@@ -77,7 +77,7 @@ TGaugeForm::TGaugeForm() {
 }
 
 TGaugeForm::~TGaugeForm() {
-  if (IsWindowVisible(hwnd_)) win::Application::SetBusyCursor(false);
+  if (IsWindowVisible(hwnd_)) Hide();
   // Destroy the window while the labels it hosts are still whole objects.
   if (hwnd_) DestroyWindow(hwnd_);
 }
@@ -104,17 +104,28 @@ void TGaugeForm::SetDirName(const std::string& path) {
   DirNameLabel.SetCaption(path);
 }
 
-void TGaugeForm::Show() {
+void TGaugeForm::Show(const char* caption) {
+  SetText(caption);
+  if (IsWindowVisible(hwnd_)) return;
   cancelled_ = false;
-  SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(win::Application::MainWindow()));
+  owner_ = win::Application::ActiveOwner();
+  SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner_));
   ShowWindow(hwnd_, SW_SHOW);
   SetFocus(BitBtn1.Handle());
+  ownerDisabled_ = owner_ && IsWindowEnabled(owner_);
+  if (ownerDisabled_) EnableWindow(owner_, FALSE);
   UpdateWindow(hwnd_);
   win::Application::SetBusyCursor(true);
 }
 
 void TGaugeForm::Hide() {
+  const bool active = GetActiveWindow() == hwnd_;
+  // The owner's input first: hiding the active dialog hands the activation on, and a
+  // disabled owner cannot take it, which would leave no window of the program active.
+  if (ownerDisabled_) EnableWindow(owner_, TRUE);
+  ownerDisabled_ = false;
   ShowWindow(hwnd_, SW_HIDE);
+  if (active && owner_ && IsWindowEnabled(owner_)) SetActiveWindow(owner_);
   win::Application::SetBusyCursor(false);
 }
 

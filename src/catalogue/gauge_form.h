@@ -30,10 +30,19 @@ class TGaugeForm : public win::Window {
   // Stores the folder's path and shows it.
   void SetDirName(const std::string& path);
 
-  // Shows the dialog over the main window, clears Cancelled and turns the program's cursor
-  // into the hourglass; Hide hides it and gives the cursor back.
-  void Show();
+  // The captions of the runs: making thumbnails, and a print job.
+  static constexpr const char* kThumbnailCaption = "サムネイル作成中";
+  static constexpr const char* kPrintCaption = "印刷中";
+  // Shows the dialog with the caption over the window that owns dialogs now (the main
+  // window, or the modal dialog on the screen), clears Cancelled and turns the program's
+  // cursor into the hourglass. The owner takes no input while the dialog is up: the run lets
+  // messages through, and only the cancel button may act meanwhile. Shown again while up, it
+  // takes the new caption only.
+  void Show(const char* caption = kThumbnailCaption);
+  // Hides the dialog, gives its owner back its input (when Show took it) and the activation,
+  // and gives the cursor back.
   void Hide();
+  HWND Owner() const { return owner_; }
   // Set only by the cancel button (or Esc, or the close box) while the dialog is shown.
   bool Cancelled() const { return cancelled_; }
   void BitBtn1Click();
@@ -53,6 +62,8 @@ class TGaugeForm : public win::Window {
   int maxCount_ = 0, position_ = 0;
   std::string dirName_;
   bool cancelled_ = false;
+  HWND owner_ = nullptr;
+  bool ownerDisabled_ = false;  // Show took the owner's input, Hide gives it back
   win::Font font_;
   win::Bitmap glyph_;
 };

@@ -48,7 +48,7 @@ void PrintCheckedFolders(TPrintForm& form, TGaugeForm& gauge, const std::string&
       const int count = ScanFolder(folder, files);
       gauge.SetMaxCount(count);
       gauge.SetDirName(folder);
-      gauge.Show();
+      gauge.Show(TGaugeForm::kPrintCaption);
       for (int i = 0; i < count; ++i) {
         win::Canvas canvas = printer.Canvas();
         if (i % L.CellsPerPage == 0) {
@@ -88,7 +88,7 @@ void PrintCheckedFolders(TPrintForm& form, TGaugeForm& gauge, const std::string&
   if (!pageStarted) {
     // Only empty folders: no blank sheet comes out of the printer.
     printer.Abort();
-    win::CurrentDialogs().MessageDlg(win::Application::MainWindow(), "印刷する画像がありません。",
+    win::CurrentDialogs().MessageDlg(win::Application::ActiveOwner(), "印刷する画像がありません。",
                                      win::Application::Title(), MB_OK | MB_ICONINFORMATION);
     return;
   }

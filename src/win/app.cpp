@@ -2,6 +2,9 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "win/error.h"
 #include "win/text.h"
 #include "win/window.h"
@@ -13,6 +16,7 @@ Dialogs realDialogs;
 Dialogs* currentDialogs = &realDialogs;
 std::string title = "Quiran";
 HWND mainWindow = nullptr;
+std::vector<HWND> modalDialogs;
 std::function<void(const std::string&)> hintHandler;
 bool busyCursor = false;
 }  // namespace
@@ -65,11 +69,22 @@ const std::string& Application::Title() { return title; }
 void Application::SetMainWindow(HWND hwnd) { mainWindow = hwnd; }
 HWND Application::MainWindow() { return mainWindow; }
 
+HWND Application::ActiveOwner() {
+  for (auto it = modalDialogs.rbegin(); it != modalDialogs.rend(); ++it)
+    if (IsWindow(*it) && IsWindowVisible(*it)) return *it;
+  return mainWindow;
+}
+void Application::PushModal(HWND dialog) { modalDialogs.push_back(dialog); }
+void Application::PopModal(HWND dialog) {
+  auto it = std::find(modalDialogs.rbegin(), modalDialogs.rend(), dialog);
+  if (it != modalDialogs.rend()) modalDialogs.erase(std::next(it).base());
+}
+
 void Application::ShowException(const std::exception& e) {
   if (dynamic_cast<const EAbort*>(&e)) return;  // the silent abort shows nothing
   const auto* ex = dynamic_cast<const Exception*>(&e);
   std::string text = ex ? ex->Message() : std::string(e.what());
-  CurrentDialogs().MessageDlg(mainWindow, text, title, MB_OK | MB_ICONSTOP);
+  CurrentDialogs().MessageDlg(ActiveOwner(), text, title, MB_OK | MB_ICONSTOP);
 }
 
 void Application::HandleCurrentException() noexcept {
@@ -84,7 +99,7 @@ void Application::HandleCurrentException() noexcept {
     }
   } catch (...) {
     // Reporting failed, most likely for want of memory, the likeliest reason to be here.
-    CurrentDialogs().LastResortMessage(mainWindow, L"エラーが発生しましたが、その内容を表示できません（メモリが足りない可能性があります）。");
+    CurrentDialogs().LastResortMessage(ActiveOwner(), L"エラーが発生しましたが、その内容を表示できません（メモリが足りない可能性があります）。");
   }
 }
 

@@ -43,6 +43,13 @@ class Application {
   // The main window: the loop ends when it is destroyed; dialogs are owned by it.
   static void SetMainWindow(HWND hwnd);
   static HWND MainWindow();
+  // The window a message box or a progress dialog belongs to now: the innermost modal dialog
+  // on the screen (RunModal), else the main window. A box owned by any other window would
+  // give its owner back the input that the modal dialog took from it.
+  static HWND ActiveOwner();
+  // RunModal's record of the modal dialogs on the screen, innermost last.
+  static void PushModal(HWND dialog);
+  static void PopModal(HWND dialog);
 
   // Shows a failure's message in a message box; the program runs on.
   static void ShowException(const std::exception& e);

@@ -12,9 +12,13 @@ int RunModal(HWND dialog, HWND owner, int& result, const std::function<void()>& 
   ShowWindow(dialog, SW_SHOW);
   SetForegroundWindow(dialog);
   // The owner must come back even if a handler or the test hook fails.
+  // Message boxes and progress shown meanwhile belong to the dialog.
+  Application::PushModal(dialog);
   struct Restore {
     HWND owner, self;
     ~Restore() {
+      Application::PopModal(self);
+      // The owner first, so that it takes the activation the hidden dialog gives up.
       if (owner) EnableWindow(owner, TRUE);
       ShowWindow(self, SW_HIDE);
     }
