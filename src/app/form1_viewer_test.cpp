@@ -286,3 +286,16 @@ TEST_F(FormViewer, PicturesOfWindowsCodecsWithoutAnyPlugin) {
   EXPECT_NE(dialogs_.messages[0].text.find("WIC"), std::string::npos) << dialogs_.messages[0].text;
   EXPECT_EQ(TViewForm::Count(), 3);
 }
+
+TEST_F(FormViewer, APictureCutShortIsNamedAndSaidInJapanese) {
+  const imgtest::Bytes whole = CompressPixels(testpic::PhotoLike(320, 240, 9), 90);
+  pictures_.File("cut.jpg", imgtest::Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2)));
+  ShowFolder(pictures_.win::TempFolder::Path());
+  DoubleClick("cut.jpg");
+  EXPECT_EQ(TViewForm::Count(), 0);
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  const std::string& text = dialogs_.messages[0].text;
+  EXPECT_EQ(text.rfind("画像ファイル「" + pictures_.Path() + "cut.jpg」を読めません。\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("途中で終わっています"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Premature"), std::string::npos) << text;
+}

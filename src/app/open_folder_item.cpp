@@ -8,6 +8,8 @@
 #include "catalogue/thumbnail_maker.h"
 #include "imaging/jpeg_image.h"
 #include "imaging/jpeg_rows.h"
+#include "imaging/picture_errors.h"
+#include "imaging/resample.h"
 #include "imaging/wic_image.h"
 #include "viewer/view_form.h"
 #include "win/canvas.h"
@@ -53,10 +55,18 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
   // kinds load on this thread.
   std::future<TPicture> decoding;
   viewer::Extent size;
+  // A picture that cannot be read is named in the message: the user may have several open.
+  auto named = [&path](auto&& load) -> decltype(auto) {
+    try {
+      return load();
+    } catch (const EInvalidGraphic& e) {
+      throw EInvalidGraphic(PictureFileErrorText(path, e.Message()));
+    }
+  };
   const TThumbnailDecoder decoder = ThumbnailDecoderFor(path);
   if (decoder == TThumbnailDecoder::Jpeg || decoder == TThumbnailDecoder::Wic) {
     if (decoder == TThumbnailDecoder::Jpeg) {
-      const JpegSize header = HeaderSize(path);
+      const JpegSize header = named([&] { return HeaderSize(path); });
       size = {header.Width, header.Height};
     } else {
       std::uint8_t head[32] = {};
@@ -85,17 +95,17 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
   if (decoding.valid() && size.W > 0) {
     view.PreparePicture(path, size);
   } else if (decoding.valid()) {
-    TPicture picture = decoding.get();
+    TPicture picture = named([&] { return decoding.get(); });
     view.PreparePicture(path, {picture.Width(), picture.Height()});
     view.SetPicture(std::move(picture));
   } else {
-    view.OpenPicture(path);
+    named([&] { view.OpenPicture(path); });
   }
   win::Bitmap glyph = thumbnail ? GlyphOf(*thumbnail) : win::Bitmap();
   view.OnRemoveMenuItem = removeMenuItem;
   view.SetMenuItem(addMenuItem(view.FileName, std::move(glyph)));
   view.Show();
-  if (decoding.valid()) view.SetPicture(decoding.get());
+  if (decoding.valid()) view.SetPicture(named([&] { return decoding.get(); }));
   abandon.window = nullptr;
   return view;
 }

@@ -11,6 +11,7 @@
 #include "catalogue/gauge_form.h"
 #include "catalogue/ordered_jobs.h"
 #include "catalogue/thumbnail_maker.h"
+#include "imaging/picture_errors.h"
 #include "win/app.h"
 #include "win/canvas.h"
 #include "win/error.h"
@@ -206,12 +207,15 @@ void TShownFolder::MakeMissingThumbnails(TGaugeForm& gauge, int colorDepth) {
 }
 
 void TShownFolder::Remake(std::size_t i, int colorDepth) {
+  const std::string path = FolderFilePath(path_, Items[i].DiskName);
   std::unique_ptr<TPictureEntry> entry;
-  {
+  try {
     // A plug-in may let messages through while it decodes: nothing may change the list until
     // it returns, so item i is still this file's then.
     win::BusyScope busy(busy_);
-    entry = MakeThumbnail(FolderFilePath(path_, Items[i].DiskName), colorDepth);
+    entry = MakeThumbnail(path, colorDepth);
+  } catch (const EInvalidGraphic& e) {
+    throw EInvalidGraphic(PictureFileErrorText(path, e.Message()));  // which of the folder's files
   }
   // The new entry is made first: when it fails the old one, comment and date, stays untouched.
   TFileItem& item = Items[i];

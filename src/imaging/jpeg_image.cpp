@@ -13,6 +13,7 @@
 
 #include "imaging/bmp_reader.h"
 #include "imaging/exif_orientation.h"
+#include "imaging/picture_errors.h"
 #include "win/error.h"
 
 // libjpeg reports fatal errors through error_exit, which by default prints and calls exit().
@@ -163,9 +164,7 @@ __attribute__((noinline)) bool Encode(Encoder* e, const PixelBuffer* pixels, int
   return true;
 }
 
-[[noreturn]] void Fail(const char* what, const char* message) {
-  throw EInvalidGraphic(Format("%s: %s", {what, message}));
-}
+[[noreturn]] void Fail(const ErrorManager& err) { throw EInvalidGraphic(JpegErrorText(err.pub.msg_code, err.message)); }
 
 }  // namespace
 
@@ -174,7 +173,7 @@ PixelBuffer DecodeJpeg(const std::uint8_t* data, std::size_t size) { return Deco
 JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size) {
   if (size == 0) throw EInvalidGraphic("JPEG イメージが空です");
   Decoder d;
-  if (!StartDecode(&d, data, size)) Fail("JPEG エラー", d.err.message);
+  if (!StartDecode(&d, data, size)) Fail(d.err);
   // A JPEG's sides are 16-bit numbers.
   const int w = static_cast<int>(d.cinfo.image_width), h = static_cast<int>(d.cinfo.image_height);
   const int orientation = AppliedOrientation(data, size);
@@ -186,7 +185,7 @@ PixelBuffer DecodeJpegScaled(const std::uint8_t* data, std::size_t size, int min
   const int orientation = AppliedOrientation(data, size);
   if (SwapsSides(orientation)) std::swap(minWidth, minHeight);
   Decoder d;
-  if (!StartDecode(&d, data, size, minWidth, minHeight)) Fail("JPEG エラー", d.err.message);
+  if (!StartDecode(&d, data, size, minWidth, minHeight)) Fail(d.err);
   const std::int64_t w = d.cinfo.output_width, h = d.cinfo.output_height;
   const int components = d.cinfo.out_color_space == JCS_CMYK ? 4 : 3;
   if (d.cinfo.output_components != components || w <= 0 || h <= 0 || w > kMaxPictureSide || h > kMaxPictureSide ||
@@ -194,7 +193,7 @@ PixelBuffer DecodeJpegScaled(const std::uint8_t* data, std::size_t size, int min
     throw EInvalidGraphic("JPEG イメージの大きさが扱える範囲を超えています");
   PixelBuffer out(static_cast<int>(w), static_cast<int>(h));
   std::vector<std::uint8_t> scratch(components == 4 ? static_cast<std::size_t>(w) * 4 : 0);
-  if (!ReadRows(&d, out.Data(), static_cast<std::size_t>(out.Stride()), scratch.data())) Fail("JPEG エラー", d.err.message);
+  if (!ReadRows(&d, out.Data(), static_cast<std::size_t>(out.Stride()), scratch.data())) Fail(d.err);
   return OrientPixels(std::move(out), orientation);
 }
 

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include "imaging/bmp_reader.h"
+#include "imaging/picture_errors.h"
 #include "win/error.h"
 #include "win/handle.h"
 #include "win/text.h"
@@ -91,7 +92,7 @@ struct JpegRowReader::State {
   ~State() {
     if (created) jpeg_destroy_decompress(&cinfo);
   }
-  [[noreturn]] void Fail() const { throw EInvalidGraphic(Format("JPEG エラー: %s", {err.message})); }
+  [[noreturn]] void Fail() const { throw EInvalidGraphic(JpegErrorText(err.pub.msg_code, err.message)); }
 
   static State* Of(j_decompress_ptr cinfo) { return static_cast<State*>(cinfo->client_data); }
   static void InitSource(j_decompress_ptr) {}
