@@ -14,6 +14,7 @@
 #include "viewer/view_form.h"
 #include "win/app.h"
 #include "win/error.h"
+#include "win/file_io.h"
 #include "win/resource_ids.h"
 #include "win/sjis.h"
 #include "win/text.h"
@@ -327,6 +328,9 @@ void TForm1::CreateControls() {
   ListBox1.OnDrawItem = [this](const DRAWITEMSTRUCT& d) { ListBox1DrawItem(d); };
   ListBox1.OnMouseMove = [this](int x, int y) { ListBox1MouseMove(x, y); };
   ListBox1.OnDblClick = [this] { ListBox1DblClick(); };
+  // The popup and the status bar tell about the picture under the mouse, and no other.
+  ListBox1.OnMouseLeave = [this] { HoverGone(); };
+  ListBox1.OnScroll = [this] { HoverGone(); };
 }
 
 void TForm1::LayoutControls() {
@@ -455,7 +459,15 @@ void TForm1::ExecuteCommand(int command) {
     }
 }
 
-bool TForm1::TranslateKeys(MSG& msg) { return accel_ && TranslateAcceleratorW(hwnd_, accel_, &msg); }
+bool TForm1::TranslateKeys(MSG& msg) {
+  // Tab (Shift+Tab) moves between the folder tree and the thumbnail list.
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB &&
+      (msg.hwnd == TreeView1.Handle() || msg.hwnd == ListBox1.Handle())) {
+    SetFocus(msg.hwnd == TreeView1.Handle() ? ListBox1.Handle() : TreeView1.Handle());
+    return true;
+  }
+  return accel_ && TranslateAcceleratorW(hwnd_, accel_, &msg);
+}
 
 void TForm1::FormCreate() {
   // A failure is shown and the window opens with whatever was done; the library is read even
@@ -704,7 +716,7 @@ bool TForm1::LoadAlbumLibrary() {
 
 void TForm1::SaveAlbumLibrary() { LibraryFile.Save(Library); }
 
-void TForm1::TreeView1Click() {
+void TForm1::TreeView1Click(bool byKeyboard) {
   HTREEITEM node = TreeView1.Selected();
   if (node == ShownNode) return;
   try {
@@ -720,12 +732,23 @@ void TForm1::TreeView1Click() {
     CheckSizeMenuItem(ThumbSize);
     UpdateItemSize();
     SelectionChanged(app::SelectionEvent::FolderShown);
-    LoadFolder(TreeView1.Text(node));
-    Folder.SortFiles(static_cast<TSortKind>(SortKind));
+    const std::string path = TreeView1.Text(node);
+    if (win::FolderExists(path)) {
+      LoadFolder(path);
+      Folder.SortFiles(static_cast<TSortKind>(SortKind));
+    } else {
+      // An empty list would say nothing; and there is nothing to print.
+      SetActionEnabled(ActionId::PrintAction, false);
+      win::CurrentDialogs().MessageDlg(hwnd_, MissingFolderText(path), win::Application::Title(),
+                                       MB_OK | MB_ICONINFORMATION);
+    }
   } else if (node) {
     SelectionChanged(app::SelectionEvent::AlbumNodeClicked, TreeView1.Count() > 1);
   }
   ListBox1.SetCount(static_cast<int>(Folder.Items.size()));
+  // A folder chosen with the mouse hands the keyboard to its pictures; one chosen with the
+  // arrow keys leaves it in the tree, so that the keys walk on through the folders.
+  if (node && node != RootNode && !byKeyboard) SetFocus(ListBox1.Handle());
 }
 
 int TForm1::LoadFolder(const std::string& path) {
@@ -735,7 +758,7 @@ int TForm1::LoadFolder(const std::string& path) {
 void TForm1::CloseShownFolder(bool mayStay) {
   if (ShownNode && ShownNode != RootNode && !LeaveShownFolder(Folder, hwnd_, mayStay)) throw EAbort();
   ListBox1.SetCount(0);
-  HoverIndex = -1;  // the next folder's item at the same place is another picture
+  HoverGone();  // the next folder's item at the same place is another picture
   ShownNode = nullptr;
   SelectionChanged(app::SelectionEvent::ShownFolderClosed);
 }
@@ -785,6 +808,7 @@ void TForm1::N15Click(int command) {
   if (TFolderRecord* record = node ? TreeView1.RecordOf(node) : nullptr) record->SizeIndex = tag;
   ThumbSize = tag;
   UpdateItemSize();
+  HoverGone();
   InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
   CheckMenuItem(command);
 }
@@ -792,9 +816,24 @@ void TForm1::N15Click(int command) {
 void TForm1::N26Click(int command) {
   CheckMenuItem(command);
   SortKind = SortKindOfTag(FindCommand(command).Def->Tag);
+  // The selected picture stays selected, wherever the sort puts it.
+  const int selected = ListBox1.Selected();
+  const std::string name = selected >= 0 && static_cast<std::size_t>(selected) < Folder.Items.size()
+                               ? Folder.Items[static_cast<std::size_t>(selected)].Name
+                               : std::string();
   Folder.SortFiles(static_cast<TSortKind>(SortKind));
-  HoverIndex = -1;  // another picture may now be under the mouse
+  HoverGone();  // another picture may now be under the mouse
+  if (!name.empty()) {
+    auto it = std::find_if(Folder.Items.begin(), Folder.Items.end(), [&](const TFileItem& f) { return f.Name == name; });
+    ListBox1.SetSelected(it == Folder.Items.end() ? -1 : static_cast<int>(it - Folder.Items.begin()));
+  }
   InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
+}
+
+void TForm1::HoverGone() {
+  HoverIndex = -1;
+  SetStatusText(2, {});
+  if (HintForm) HintForm->Hide();
 }
 
 void TForm1::N20Click() {
@@ -802,6 +841,7 @@ void TForm1::N20Click() {
   CheckMenuItem(app::cmd::N20, ShowRemarks);
   EnableMenuItem(app::cmd::N27, !ShowRemarks);
   UpdateItemSize();
+  HoverGone();
   InvalidateRect(ListBox1.Handle(), nullptr, TRUE);
 }
 
@@ -982,7 +1022,7 @@ bool TForm1::OnNotify(NMHDR* hdr, LRESULT& result) {
     case TVN_SELCHANGEDW: {
       const UINT action = reinterpret_cast<NMTREEVIEWW*>(hdr)->action;
       if (hdr->hwndFrom == TreeView1.Handle() && (action == TVC_BYMOUSE || action == TVC_BYKEYBOARD))
-        PostMessageW(hwnd_, kTreeSelected, 0, 0);
+        PostMessageW(hwnd_, kTreeSelected, action, 0);
       result = 0;
       return true;
     }
@@ -1026,10 +1066,24 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       break;
     case WM_SIZE:
-      if (wp != SIZE_MINIMIZED) LayoutControls();
+      if (wp != SIZE_MINIMIZED) {
+        LayoutControls();
+        // The bar draws its size grip only where it is not maximised; what it drew before
+        // the change must go.
+        InvalidateRect(StatusBar1.Handle(), nullptr, TRUE);
+      }
       return 0;
+    case WM_ACTIVATE:
+      // The keyboard comes back to the control that had it: the tree or the list.
+      if (LOWORD(wp) == WA_INACTIVE) {
+        if (HWND f = GetFocus(); f && IsChild(hwnd_, f)) focus_ = f;
+      } else if (!HIWORD(wp)) {
+        SetFocus(focus_ && IsWindow(focus_) && IsChild(hwnd_, focus_) ? focus_ : TreeView1.Handle());
+        return 0;
+      }
+      break;
     case kTreeSelected:
-      TreeView1Click();
+      TreeView1Click(wp == TVC_BYKEYBOARD);
       return 0;
     case WM_CLOSE:
       if (Folder.Busy()) {  // thumbnails are being made: stop them; the user closes again

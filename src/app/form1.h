@@ -166,8 +166,10 @@ class TForm1 : public win::Window {
   std::optional<std::string> BrowseForFolder(const std::string& title);
   // Puts every book at its place on the shelf again: place i (from 0) gets index i + 1.
   void LayoutBooks();
-  // Folder selection: the folder node selected in the tree is shown in the list.
-  void TreeView1Click();
+  // Folder selection: the folder node selected in the tree is shown in the list, which takes
+  // the keyboard unless the node was chosen with it. A folder that is no longer there is said
+  // to be missing, and cannot be printed.
+  void TreeView1Click(bool byKeyboard = false);
   // Shows a folder's pictures in the list; returns their number.
   int LoadFolder(const std::string& path);
   // Writes the shown folder's catalogue and cache and empties the list. When they cannot be
@@ -195,6 +197,9 @@ class TForm1 : public win::Window {
   // The mouse over the list, at a point of its client area: the status bar and the hover
   // popup tell about the picture under it.
   void ListBox1MouseMove(int x, int y);
+  // The picture under the mouse is no longer known (the mouse left the list, the list
+  // scrolled, changed or was sorted): the status bar's panel and the popup forget it.
+  void HoverGone();
   // Opens the selected item in a new viewer (also the list menu's "表示…").
   void ListBox1DblClick();
   void MakeShelfStrip();
@@ -232,6 +237,7 @@ class TForm1 : public win::Window {
   win::Handle<HACCEL, DestroyAcceleratorTable> accel_;
   std::map<int, win::Bitmap> windowEntries_;  // window menu entries and their glyphs
   std::wstring tipText_;                      // a tool tip's text lives until the next one
+  HWND focus_ = nullptr;                      // the control with the keyboard while inactive
   int panel1Width_;
   int treeHeight_;
 };

@@ -8,6 +8,7 @@
 #include "app/form1.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/gauge_form.h"
+#include "catalogue/item_text.h"
 #include "imaging/jpeg_rows.h"
 #include "imaging/spi_bitmap.h"
 #include "imaging/test_pictures.h"
@@ -299,4 +300,97 @@ TEST_F(FormFolders, LogoffWhileThumbnailsAreMadeStoresTheFolder) {
       if (c.Name == name) stored = c.Entry.Comment;
   EXPECT_EQ(stored, "typed before the logoff");
   EXPECT_LT(gauge_->Position(), 41);  // the run stopped
+}
+
+TEST_F(FormFolders, TheKeyboardIsInTheListAfterALoadAndTabMovesBetweenTreeAndList) {
+  TForm1& f = *form_;
+  ShowWindow(f.Handle(), SW_SHOW);
+  SetForegroundWindow(f.Handle());
+  SetFocus(f.TreeView1.Handle());
+  // A folder chosen with the mouse: its pictures take the keyboard once they are shown.
+  Click(folderA_);
+  EXPECT_EQ(GetActiveWindow(), f.Handle());
+  EXPECT_EQ(GetFocus(), f.ListBox1.Handle());
+  // Tab and Shift+Tab go between the two (the program's loop gives the key to the window first).
+  auto tab = [&](HWND from) {
+    MSG m{};
+    m.hwnd = from;
+    m.message = WM_KEYDOWN;
+    m.wParam = VK_TAB;
+    return f.TranslateKeys(m);
+  };
+  EXPECT_TRUE(tab(f.ListBox1.Handle()));
+  EXPECT_EQ(GetFocus(), f.TreeView1.Handle());
+  EXPECT_TRUE(tab(f.TreeView1.Handle()));
+  EXPECT_EQ(GetFocus(), f.ListBox1.Handle());
+  // Chosen with the arrow keys: the keyboard stays in the tree, to walk on.
+  SetFocus(f.TreeView1.Handle());
+  f.TreeView1.Select(folderB_);
+  f.TreeView1Click(true);
+  EXPECT_EQ(f.ShownNode, folderB_);
+  EXPECT_EQ(GetFocus(), f.TreeView1.Handle());
+  // After making all thumbnails the window is active again, the keyboard where it was.
+  Click(folderA_);
+  f.Folder.Items[2].Entry.reset();
+  f.ExecuteCommand(app::cmd::N8);
+  EXPECT_TRUE(f.Folder.Items[2].Entry);
+  EXPECT_EQ(GetActiveWindow(), f.Handle());
+  EXPECT_EQ(GetFocus(), f.ListBox1.Handle());
+  ShowWindow(f.Handle(), SW_HIDE);
+}
+
+TEST_F(FormFolders, ARightClickSelectsThePictureUnderTheMouseForTheMenu) {
+  TForm1& f = *form_;
+  Click(folderA_);
+  SelectItem(-1);
+  const RECT r = f.ListBox1.ItemRect(2);
+  SendMessageW(f.ListBox1.Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(r.left + 10, r.top + 10));
+  EXPECT_EQ(f.ListBox1.Selected(), 2);
+  f.PopupMenu2Popup();
+  for (int command : {app::cmd::View1, app::cmd::N21, app::cmd::N6}) EXPECT_TRUE(f.MenuItemEnabled(command));
+  // On empty list space: no picture is meant.
+  const RECT client = f.ListBox1.ClientRect();
+  ASSERT_EQ(f.ListBox1.ItemAt(client.right - 2, client.bottom - 2), -1);
+  SendMessageW(f.ListBox1.Handle(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(client.right - 2, client.bottom - 2));
+  EXPECT_EQ(f.ListBox1.Selected(), -1);
+  f.PopupMenu2Popup();
+  EXPECT_FALSE(f.MenuItemEnabled(app::cmd::View1));
+}
+
+TEST_F(FormFolders, ASortKeepsTheSamePictureSelected) {
+  TForm1& f = *form_;
+  Click(folderA_);
+  f.ExecuteCommand(app::cmd::SortByName1);
+  SelectItem(0);
+  ASSERT_EQ(f.Folder.Items[0].Name, "P0.JPG");
+  f.ExecuteCommand(app::cmd::N23);  // by size: the widest picture, P0, goes last
+  const int selected = f.ListBox1.Selected();
+  ASSERT_GE(selected, 0);
+  EXPECT_EQ(f.Folder.Items[static_cast<std::size_t>(selected)].Name, "P0.JPG");
+  EXPECT_NE(selected, 0);
+}
+
+TEST_F(FormFolders, AMissingFolderIsSaidAndCannotBePrinted) {
+  TForm1& f = *form_;
+  Click(folderA_);
+  // The previous folder's hover text does not stay in the status bar.
+  const RECT r = f.ListBox1.ItemRect(0);
+  SendMessageW(f.ListBox1.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(r.left + 5, r.top + 5));
+  EXPECT_FALSE(f.StatusText(2).empty());
+  const std::string path = other_.win::TempFolder::Path();
+  ASSERT_TRUE(MoveFileW(win::Wide(path).c_str(), win::Wide(path + "_gone").c_str()));
+  Click(folderB_);
+  EXPECT_TRUE(f.StatusText(2).empty());
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  EXPECT_EQ(dialogs_.messages[0].text, MissingFolderText(path));
+  EXPECT_EQ(f.ListBox1.Count(), 0);
+  EXPECT_FALSE(f.ActionEnabled(ActionId::PrintAction));
+  EXPECT_TRUE(f.ActionEnabled(ActionId::DelFolderAction));  // it may be taken off the album
+  MoveFileW(win::Wide(path + "_gone").c_str(), win::Wide(path).c_str());
+  // There again: shown, and printable.
+  Click(folderA_);
+  Click(folderB_);
+  EXPECT_EQ(f.ListBox1.Count(), 1);
+  EXPECT_TRUE(f.ActionEnabled(ActionId::PrintAction));
+  EXPECT_EQ(dialogs_.messages.size(), 1u);
 }

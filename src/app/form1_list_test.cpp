@@ -139,3 +139,39 @@ TEST_F(FormList, AnItemWithoutEntryHidesThePopup) {
   MoveTo(Inside(0));
   EXPECT_TRUE(hint_.Visible());
 }
+
+TEST_F(FormList, ThePopupNeverStaysOverAnotherPicture) {
+  TForm1& f = *form_;
+  PopupOn();
+  auto shown = [&] {
+    MoveTo(Inside(1));
+    return hint_.Visible() && f.StatusText(2) == HoverStatusText(*f.Folder.Items[1].Entry);
+  };
+  // The mouse leaves the list.
+  ASSERT_TRUE(shown());
+  SendMessageW(f.ListBox1.Handle(), WM_MOUSELEAVE, 0, 0);
+  EXPECT_FALSE(hint_.Visible());
+  EXPECT_EQ(f.StatusText(2), "");
+  EXPECT_EQ(f.HoverIndex, -1);
+  // The pictures are sorted under it.
+  ASSERT_TRUE(shown());
+  f.ExecuteCommand(app::cmd::SortByName1);
+  EXPECT_FALSE(hint_.Visible());
+  // Another size.
+  ASSERT_TRUE(shown());
+  f.ExecuteCommand(app::cmd::N11);
+  EXPECT_FALSE(hint_.Visible());
+  // The list scrolls other pictures into view.
+  for (int i = 3; i < 200; ++i) {
+    TFileItem item;
+    item.Name = "Q" + std::to_string(i) + ".JPG";
+    item.Entry = std::make_unique<TPictureEntry>();
+    f.Folder.Items.push_back(std::move(item));
+  }
+  f.ListBox1.SetCount(static_cast<int>(f.Folder.Items.size()));
+  ASSERT_TRUE(shown());
+  SendMessageW(f.ListBox1.Handle(), WM_HSCROLL, SB_PAGERIGHT, 0);
+  ASSERT_NE(SendMessageW(f.ListBox1.Handle(), LB_GETTOPINDEX, 0, 0), 0);
+  EXPECT_FALSE(hint_.Visible());
+  EXPECT_EQ(f.HoverIndex, -1);
+}

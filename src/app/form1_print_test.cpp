@@ -18,7 +18,9 @@ namespace {
 TEST(FormPrint, ThePrintCommandShowsTheDialogWithTheSelectedFoldersTicked) {
   ASSERT_NO_FATAL_FAILURE(printtest::UsePdfPrinter());
   imgtest::TempDir lib;
-  TFolderList folders = printtest::FolderList({"C:\\写真\\旅行", "C:\\写真\\温泉", "D:\\Photos"});
+  const std::string base = lib.Path();
+  for (const char* name : {"旅行", "温泉", "Photos"}) CreateDirectoryW(win::Wide(base + name).c_str(), nullptr);
+  TFolderList folders = printtest::FolderList({base + "旅行", base + "温泉", base + "Photos"});
   std::vector<AlbumRef> albums = {AlbumRef{"旅行", 0x0000FF, "ＭＳ 明朝", 0xFFFFFF, folders}};
   win::TempFolder::Write(lib.Path() + "Quiran.Alb", WriteAlbumLibrary(albums));
   win::ScriptedDialogs dialogs;
@@ -47,7 +49,7 @@ TEST(FormPrint, ThePrintCommandShowsTheDialogWithTheSelectedFoldersTicked) {
   form.TreeView1Click();
   ASSERT_TRUE(form.ActionEnabled(app::ActionId::PrintAction));
   form.ExecuteCommand(app::cmd::PrintAction);
-  EXPECT_EQ(listed, (std::vector<std::string>{"C:\\写真\\旅行", "C:\\写真\\温泉", "D:\\Photos"}));
+  EXPECT_EQ(listed, (std::vector<std::string>{base + "旅行", base + "温泉", base + "Photos"}));
   EXPECT_EQ(ticked, (std::vector<bool>{true, true, true}));
 
   HWND tree = form.TreeView1.Handle();

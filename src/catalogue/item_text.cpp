@@ -38,3 +38,8 @@ std::string HoverHintText(const TPictureEntry& entry) {
 }
 
 std::string HoverStatusText(const TPictureEntry& entry) { return PixelSizeText(entry) + "   " + DateLine(entry); }
+
+std::string MissingFolderText(const std::string& path) {
+  return "フォルダー「" + path +
+         "」が見つかりません。\r\n移動または削除されたか、そのドライブやネットワークにつながっていない可能性があります。";
+}

@@ -23,3 +23,7 @@ std::string HoverHintText(const TPictureEntry& entry);
 
 // The status bar's hover text: the size line, three spaces, and the date line when there is one.
 std::string HoverStatusText(const TPictureEntry& entry);
+
+// What the list says of an album's folder that is not on the disk (moved, deleted, or on a
+// drive or network share that is not connected).
+std::string MissingFolderText(const std::string& path);

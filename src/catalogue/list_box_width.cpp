@@ -73,9 +73,43 @@ bool TListBoxWidth::OnReflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   return true;
 }
 
+int TListBoxWidth::Selected() const { return static_cast<int>(SendMessageW(hwnd_, LB_GETCURSEL, 0, 0)); }
+
+void TListBoxWidth::SetSelected(int index) { SendMessageW(hwnd_, LB_SETCURSEL, static_cast<WPARAM>(index), 0); }
+
 LRESULT TListBoxWidth::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_RBUTTONDOWN:
+      // The context menu acts on the selected item: the one clicked, as in every file list.
+      SetFocus(hwnd_);
+      SetSelected(ItemAt(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)));
+      break;
+    case WM_KEYDOWN:
+      if (wp == VK_RETURN) {
+        if (Selected() >= 0 && OnDblClick) OnDblClick();
+        return 0;
+      }
+      break;
+    case WM_MOUSELEAVE:
+      trackingMouse_ = false;
+      if (OnMouseLeave) OnMouseLeave();
+      return 0;
+  }
+  // The messages after which the list may show other items (a drag past its edge scrolls on a
+  // timer).
+  const bool mayScroll = msg == WM_HSCROLL || msg == WM_VSCROLL || msg == WM_MOUSEWHEEL || msg == WM_MOUSEHWHEEL ||
+                         msg == WM_KEYDOWN || msg == WM_TIMER || msg == WM_SIZE || msg == LB_SETCURSEL ||
+                         msg == LB_SETTOPINDEX || msg == LB_SETCOUNT;
+  const LRESULT top = mayScroll ? SendMessageW(hwnd_, LB_GETTOPINDEX, 0, 0) : 0;
   LRESULT r = Control::HandleMessage(msg, wp, lp);
   if (msg == WM_SIZE) UpdateColumnWidth();
-  if (msg == WM_MOUSEMOVE && OnMouseMove) OnMouseMove(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+  if (msg == WM_MOUSEMOVE) {
+    if (!trackingMouse_) {
+      TRACKMOUSEEVENT t{sizeof(t), TME_LEAVE, hwnd_, 0};
+      trackingMouse_ = TrackMouseEvent(&t) != FALSE;
+    }
+    if (OnMouseMove) OnMouseMove(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+  }
+  if (mayScroll && hwnd_ && OnScroll && SendMessageW(hwnd_, LB_GETTOPINDEX, 0, 0) != top) OnScroll();
   return r;
 }

@@ -32,9 +32,18 @@ class TListBoxWidth : public win::Control {
 
   // Draws one item; without it an item is only filled with the list's colour.
   std::function<void(const DRAWITEMSTRUCT&)> OnDrawItem;
+  // The item the user means to act on: a right click selects the item under the mouse (none
+  // on empty list space) before the context menu opens.
+  int Selected() const;
+  void SetSelected(int index);
+
   // The mouse moved over the list, at a client point.
   std::function<void(int x, int y)> OnMouseMove;
-  // An item double-clicked.
+  // The mouse left the list.
+  std::function<void()> OnMouseLeave;
+  // Other items came into view (the list scrolled).
+  std::function<void()> OnScroll;
+  // An item double-clicked, or Enter pressed on the selected one.
   std::function<void()> OnDblClick;
 
   bool OnReflect(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
@@ -44,4 +53,5 @@ class TListBoxWidth : public win::Control {
 
  private:
   int itemWidth_ = 200;
+  bool trackingMouse_ = false;
 };

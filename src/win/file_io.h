@@ -18,6 +18,8 @@ namespace win {
 
 // True when a file (not a directory) stands at path.
 bool FileExists(const std::string& path);
+// True when a folder stands at path (a drive's root "C:\" too).
+bool FolderExists(const std::string& path);
 
 // The file's bytes; raises EFOpenError "ファイル %s は開けません" when it cannot be opened or read.
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
