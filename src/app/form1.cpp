@@ -860,10 +860,13 @@ void TForm1::ListBox1DblClick() {
     HWND list;
     ~Repaint() { InvalidateRect(list, nullptr, TRUE); }
   } repaint{ListBox1.Handle()};
+  // The viewer opens over the list, where the user's eyes are.
+  POINT at{0, 0};
+  ClientToScreen(ListBox1.Handle(), &at);
   OpenFolderItem(
       Folder, TreeView1.Text(node), static_cast<std::size_t>(i), ColorDepth,
       [this](const std::string& caption, win::Bitmap glyph) { return AddWindowMenuItem(caption, std::move(glyph)); },
-      [this](int command) { RemoveWindowMenuItem(command); });
+      [this](int command) { RemoveWindowMenuItem(command); }, at);
 }
 
 void TForm1::ListBox1DrawItem(const DRAWITEMSTRUCT& d) {

@@ -4,6 +4,8 @@
 // Windows' codecs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "album/album_file.h"
 #include "app/form1.h"
 #include "catalogue/gauge_form.h"
@@ -102,7 +104,7 @@ TEST_F(FormViewer, DoubleClickOpensViewersThatTheWindowMenuBringsUp) {
   for (TViewForm* v : Viewers()) {
     EXPECT_TRUE(IsWindowVisible(v->Handle()));
     EXPECT_EQ(v->Text(), v->FileName);
-    // The entry carries the thumbnail as its glyph and the viewer's caption.
+    // The entry carries a small thumbnail as its glyph and the viewer's caption.
     MENUITEMINFOW mii{};
     mii.cbSize = sizeof(mii);
     mii.fMask = MIIM_BITMAP | MIIM_STRING;
@@ -113,8 +115,8 @@ TEST_F(FormViewer, DoubleClickOpensViewersThatTheWindowMenuBringsUp) {
     EXPECT_EQ(win::Narrow(text), v->FileName);
     BITMAP bm{};
     ASSERT_TRUE(mii.hbmpItem && GetObjectW(mii.hbmpItem, sizeof(bm), &bm));
-    EXPECT_EQ(bm.bmWidth, 144);
-    EXPECT_EQ(bm.bmHeight, 108);
+    EXPECT_EQ(bm.bmWidth, 48);
+    EXPECT_EQ(bm.bmHeight, 36);
   }
   EXPECT_EQ(a[0]->PaintSize(), (viewer::Extent{320, 240}));
 
@@ -285,6 +287,33 @@ TEST_F(FormViewer, PicturesOfWindowsCodecsWithoutAnyPlugin) {
   ASSERT_EQ(dialogs_.messages.size(), 1u);
   EXPECT_NE(dialogs_.messages[0].text.find("WIC"), std::string::npos) << dialogs_.messages[0].text;
   EXPECT_EQ(TViewForm::Count(), 3);
+}
+
+TEST_F(FormViewer, EnterOpensTheViewerOverTheListAndEachNextOneAStepFurther) {
+  pictures_.File("a.jpg", CompressPixels(testpic::PhotoLike(200, 150, 8), 90));
+  ShowFolder(pictures_.win::TempFolder::Path());
+  ShowWindow(form_->Handle(), SW_SHOW);
+  SendMessageW(form_->ListBox1.Handle(), LB_SETCURSEL, 0, 0);
+  POINT list{0, 0};
+  ClientToScreen(form_->ListBox1.Handle(), &list);
+  for (int n = 0; n < 2; ++n) {
+    SendMessageW(form_->ListBox1.Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_EQ(TViewForm::Count(), n + 1);
+  }
+  std::vector<TViewForm*> open = Viewers();
+  ASSERT_EQ(open.size(), 2u);
+  std::vector<POINT> corners;
+  for (TViewForm* v : open) {
+    RECT r{};
+    GetWindowRect(v->Handle(), &r);
+    corners.push_back({r.left, r.top});
+  }
+  std::sort(corners.begin(), corners.end(), [](POINT a, POINT b) { return a.x < b.x; });
+  EXPECT_EQ(corners[0].x, list.x);
+  EXPECT_EQ(corners[0].y, list.y);
+  EXPECT_EQ(corners[1].x, list.x + 24);
+  EXPECT_EQ(corners[1].y, list.y + 24);
+  EXPECT_TRUE(dialogs_.messages.empty());
 }
 
 TEST_F(FormViewer, APictureCutShortIsNamedAndSaidInJapanese) {

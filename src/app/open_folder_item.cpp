@@ -18,9 +18,10 @@
 
 namespace {
 
-// A menu glyph: the thumbnail's pixels as a bitmap of their own.
+// A menu glyph: the thumbnail reduced, as a bitmap of its own. The full 144 x 108 would make
+// every entry of the window menu as tall as a thumbnail.
 win::Bitmap GlyphOf(const TThumbnail& thumbnail) {
-  const PixelBuffer pixels = thumbnail.Pixels();
+  const PixelBuffer pixels = ResamplePixels(thumbnail.Pixels(), kMenuGlyphWidth, kMenuGlyphHeight);
   BITMAPINFO bi = win::Dib24Info(pixels.Width(), pixels.Height());
   void* bits = nullptr;
   win::Bitmap glyph(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
@@ -45,7 +46,7 @@ JpegSize HeaderSize(const std::string& path) {
 
 TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::size_t item, int colorDepth,
                           const std::function<int(const std::string&, win::Bitmap)>& addMenuItem,
-                          const std::function<void(int)>& removeMenuItem) {
+                          const std::function<void(int)>& removeMenuItem, POINT at) {
   const std::string path = FolderFilePath(folder, shown.Items.at(item).DiskName);
   // A JPEG, which Quiran decodes itself on any thread, decodes on a worker from the start,
   // while the window is made, sized from the file's header and shown: making and showing a
@@ -80,7 +81,12 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
       return picture;
     });
   }
+  const int others = TViewForm::Count();
   TViewForm& view = TViewForm::Create();
+  if (at.x != CW_USEDEFAULT) {
+    const viewer::Point corner = viewer::CascadeAt({at.x, at.y}, others);
+    view.MoveTo(corner.X, corner.Y);
+  }
   // Until the viewer shows its picture, a failure takes it away again, with its entry.
   struct Abandon {
     HWND window;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "imaging/resample.h"
 #include "win/app.h"
 #include "win/error.h"
 #include "win/text.h"
@@ -170,7 +171,28 @@ void TViewForm::N4001Click(int command) {
 
 int TViewForm::ZoomCommand(int tag) { return kZoomBase + tag; }
 
+void TViewForm::MoveTo(int x, int y) { SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE); }
+
+int TViewForm::CaptionWidth() const {
+  NONCLIENTMETRICSW ncm{};
+  ncm.cbSize = sizeof(ncm);
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(ncm), &ncm, 0)) return 0;
+  win::Font font(CreateFontIndirectW(&ncm.lfCaptionFont));
+  const std::wstring text = win::Wide(Text());
+  HDC dc = GetDC(hwnd_);
+  SIZE size{};
+  {
+    win::SelectGuard g(dc, font.Get());
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  }
+  ReleaseDC(hwnd_, dc);
+  // The icon, the three buttons, the frame's edges and a little air around the text.
+  return size.cx + GetSystemMetrics(SM_CXSMICON) + 3 * GetSystemMetrics(SM_CXSIZE) +
+         4 * GetSystemMetrics(SM_CXSIZEFRAME) + 16;
+}
+
 void TViewForm::SizeAndFit(int width, int height) {
+  if (fullScreen_) LeaveFullScreen();
   RECT w{};
   GetWindowRect(hwnd_, &w);
   SetWindowPos(hwnd_, nullptr, w.left, w.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -179,13 +201,13 @@ void TViewForm::SizeAndFit(int width, int height) {
   const RECT c = ClientRect();
   const viewer::Bounds b =
       viewer::FitToScreen({w.left, w.top, w.right - w.left, w.bottom - w.top}, {c.right, c.bottom}, PaintSize(),
-                          {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+                          {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, CaptionWidth());
   SetWindowPos(hwnd_, nullptr, b.X, b.Y, b.W, b.H, SWP_NOZORDER | SWP_NOACTIVATE);
   UpdateScrollBars();
 }
 
 void TViewForm::UpdateScrollBars() {
-  if (updatingBars_) return;
+  if (updatingBars_ || fullScreen_) return;
   // Showing or hiding one bar changes the client area, and so the other bar's page: twice.
   updatingBars_ = true;
   const Extent paint = PaintSize();
@@ -216,6 +238,7 @@ void TViewForm::UpdateScrollBars() {
 }
 
 void TViewForm::SetScrollPosition(int bar, int pos) {
+  if (fullScreen_) return;
   const Extent paint = PaintSize();
   const RECT c = ClientRect();
   const bool horz = bar == SB_HORZ;
@@ -235,6 +258,10 @@ void TViewForm::ShowScrollPosition(int bar) { SetScrollPos(hwnd_, bar, bar == SB
 void TViewForm::Paint() {
   win::PaintDc pdc(hwnd_);
   HDC dc = pdc.Dc();
+  if (fullScreen_) {
+    PaintFullScreen(dc);
+    return;
+  }
   const Extent paint = PaintSize();
   const RECT c = ClientRect();
   // The client area beside and below the picture in the window's colour.
@@ -362,6 +389,61 @@ void TViewForm::Copy1Click() {
 
 void TViewForm::Close1Click() { PostMessageW(hwnd_, WM_CLOSE, 0, 0); }
 
+void TViewForm::FullScreen1Click() {
+  if (fullScreen_)
+    LeaveFullScreen();
+  else
+    EnterFullScreen();
+}
+
+void TViewForm::EnterFullScreen() {
+  if (Picture.Pixels().Empty()) return;  // still being decoded
+  HMONITOR monitor = MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST);
+  MONITORINFO mi{};
+  mi.cbSize = sizeof(mi);
+  if (!GetMonitorInfoW(monitor, &mi)) return;
+  const RECT& m = mi.rcMonitor;
+  const viewer::Bounds at = viewer::FitOnScreen({Picture.Width(), Picture.Height()}, {m.right - m.left, m.bottom - m.top});
+  // Reduced once, averaging: each repaint then copies it as it stands.
+  fitted_ = ResamplePixels(Picture.Pixels(), at.W, at.H);
+  windowed_.length = sizeof(windowed_);
+  GetWindowPlacement(hwnd_, &windowed_);
+  windowedStyle_ = GetWindowLongPtrW(hwnd_, GWL_STYLE);
+  PaintBox1MouseUp();
+  fullScreen_ = true;
+  ShowScrollBar(hwnd_, SB_BOTH, FALSE);
+  SetWindowLongPtrW(hwnd_, GWL_STYLE, (windowedStyle_ & ~(WS_OVERLAPPEDWINDOW | WS_HSCROLL | WS_VSCROLL)) | WS_POPUP);
+  SetWindowPos(hwnd_, HWND_TOP, m.left, m.top, m.right - m.left, m.bottom - m.top, SWP_FRAMECHANGED | SWP_SHOWWINDOW);
+  SetForegroundWindow(hwnd_);
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void TViewForm::LeaveFullScreen() {
+  if (!fullScreen_) return;
+  fullScreen_ = false;
+  fitted_ = PixelBuffer();
+  SetWindowLongPtrW(hwnd_, GWL_STYLE, windowedStyle_);
+  SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+  SetWindowPlacement(hwnd_, &windowed_);
+  UpdateScrollBars();
+  InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void TViewForm::PaintFullScreen(HDC dc) {
+  const RECT c = ClientRect();
+  const viewer::Bounds at = viewer::FitOnScreen({fitted_.Width(), fitted_.Height()}, {c.right, c.bottom});
+  // Black around the picture; the picture itself, once, over it.
+  const RECT parts[] = {{0, 0, c.right, at.Y},
+                        {0, at.Y + at.H, c.right, c.bottom},
+                        {0, at.Y, at.X, at.Y + at.H},
+                        {at.X + at.W, at.Y, c.right, at.Y + at.H}};
+  for (const RECT& r : parts)
+    if (r.right > r.left && r.bottom > r.top) FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  if (fitted_.Empty()) return;
+  BITMAPINFO bi = win::Dib24Info(fitted_.Width(), fitted_.Height());
+  SetDIBitsToDevice(dc, at.X, at.Y, at.W, at.H, 0, 0, 0, fitted_.Height(), fitted_.Data(), &bi, DIB_RGB_COLORS);
+}
+
 void TViewForm::ExecuteCommand(int command) {
   switch (command) {
     case kCopy1:
@@ -371,8 +453,10 @@ void TViewForm::ExecuteCommand(int command) {
       Close1Click();
       return;
     case kFullScreen1:
-      return;  // the item has no action
+      FullScreen1Click();
+      return;
   }
+  LeaveFullScreen();
   N4001Click(command);
 }
 
@@ -428,8 +512,21 @@ LRESULT TViewForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEWHEEL:
       SetScrollPosition(SB_VERT, scroll_.y - GET_WHEEL_DELTA_WPARAM(wp) * 3 * kLineStep / WHEEL_DELTA);
       return 0;
+    case WM_KEYDOWN:
+      if (wp == VK_ESCAPE) {
+        if (fullScreen_)
+          LeaveFullScreen();
+        else
+          Close1Click();
+        return 0;
+      }
+      break;
     case WM_LBUTTONDOWN:
     case WM_MBUTTONDOWN:
+      if (fullScreen_) {
+        LeaveFullScreen();
+        return 0;
+      }
       if (InPaintArea(at)) PaintBox1MouseDown(msg == WM_LBUTTONDOWN ? 0 : 2, at.x + scroll_.x, at.y + scroll_.y);
       return 0;
     case WM_MOUSEMOVE:
@@ -444,7 +541,7 @@ LRESULT TViewForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (reinterpret_cast<HWND>(lp) != hwnd_) PaintBox1MouseUp();
       return 0;
     case WM_SETCURSOR:
-      if (LOWORD(lp) == HTCLIENT && handOpen) {
+      if (LOWORD(lp) == HTCLIENT && handOpen && !fullScreen_) {
         POINT p{};
         GetCursorPos(&p);
         ScreenToClient(hwnd_, &p);
@@ -459,11 +556,12 @@ LRESULT TViewForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (lp == -1) {  // from the keyboard: at the client area's top-left corner
         p = {0, 0};
         ClientToScreen(hwnd_, &p);
-      } else {
+      } else if (!fullScreen_) {
         POINT client = p;
         ScreenToClient(hwnd_, &client);
         if (!InPaintArea(client)) break;
       }
+      CheckMenuItem(popup_, kFullScreen1, MF_BYCOMMAND | (fullScreen_ ? MF_CHECKED : MF_UNCHECKED));
       const int command =
           TrackPopupMenu(popup_, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, p.x, p.y, 0, hwnd_, nullptr);
       if (command) ExecuteCommand(command);

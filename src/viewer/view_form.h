@@ -16,6 +16,7 @@
 #include "imaging/graphics.h"
 #include "viewer/view_geometry.h"
 #include "win/handle.h"
+#include "win/pixel_buffer.h"
 #include "win/window.h"
 
 class TViewForm : public win::Window {
@@ -55,6 +56,10 @@ class TViewForm : public win::Window {
   static int ZoomCommand(int tag);
   enum MenuCommand { kCopy1 = 1, kFullScreen1, kClose1 };
   void ExecuteCommand(int command);
+  // Puts the window's top-left corner at a screen point (before the picture sizes it).
+  void MoveTo(int x, int y);
+  // The window's width that shows its whole caption with the title bar's buttons.
+  int CaptionWidth() const;
 
   // Handlers, named after the window's events.
   void FormCreate();
@@ -67,6 +72,10 @@ class TViewForm : public win::Window {
   void PaintBox1MouseMove(bool leftHeld, int x, int y);
   void PaintBox1MouseUp();
   void Copy1Click();
+  // "全画面表示": the picture alone on the whole screen, reduced to fit it, on black; Esc, a
+  // click or the item again gives the window back as it was.
+  void FullScreen1Click();
+  bool FullScreen() const { return fullScreen_; }
   void Close1Click();
   void FormDestroy();
 
@@ -86,7 +95,15 @@ class TViewForm : public win::Window {
   void Paint();
   bool InPaintArea(POINT client) const;
 
+  void EnterFullScreen();
+  void LeaveFullScreen();
+  void PaintFullScreen(HDC dc);
+
   win::Menu popup_;
+  bool fullScreen_ = false;
+  WINDOWPLACEMENT windowed_{};  // the window's place before full screen
+  LONG_PTR windowedStyle_ = 0;
+  PixelBuffer fitted_;          // the picture as full screen shows it
   viewer::Extent pictureSize_;  // the picture's, or the one being decoded
   POINT scroll_{0, 0};
   bool dragging_ = false;

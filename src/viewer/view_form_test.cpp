@@ -66,7 +66,9 @@ TEST_F(ViewForm, SizesFollowTheZoomAndStayOnTheScreen) {
   v.ExecuteCommand(TViewForm::ZoomCommand(25));
   EXPECT_EQ(v.PaintSize(), (viewer::Extent{250, 200}));
   c = v.ClientRect();
-  EXPECT_EQ(c.right, 250);
+  // As wide as the picture, or as its caption needs (the test folder's path is long).
+  const RECT w25 = WindowRect(v);
+  EXPECT_EQ(w25.right - w25.left, std::max<int>(250 + (w25.right - w25.left - c.right), v.CaptionWidth()));
   EXPECT_EQ(c.bottom, 200);
 
   // 400 %: 4000 x 3200, the window capped at the screen less 10 and moved onto the screen.
@@ -93,16 +95,65 @@ TEST_F(ViewForm, SizesFollowTheZoomAndStayOnTheScreen) {
   v.SetScrollPosition(SB_HORZ, 3000);
   v.ExecuteCommand(TViewForm::ZoomCommand(50));
   EXPECT_EQ(v.ScrollPosition().x, 0);
-  // "全画面表示" does nothing.
-  const RECT before = WindowRect(v);
-  v.ExecuteCommand(TViewForm::kFullScreen1);
-  const RECT after = WindowRect(v);
-  EXPECT_TRUE(EqualRect(&before, &after));
   EXPECT_EQ(v.Zoom, 50);
 
   TViewForm& small = Open(3, 3);
   small.ExecuteCommand(TViewForm::ZoomCommand(75));
   EXPECT_EQ(small.PaintSize(), (viewer::Extent{2, 2}));
+}
+
+TEST_F(ViewForm, ATinyPictureGetsAWindowWideEnoughForItsCaption) {
+  TViewForm& v = Open(3, 3);
+  v.Show();
+  const RECT w = WindowRect(v);
+  // Its caption, the whole path, fits beside the title bar's icon and buttons.
+  EXPECT_GE(w.right - w.left, v.CaptionWidth());
+  EXPECT_GT(v.CaptionWidth(), 200);
+  EXPECT_EQ(v.ClientRect().bottom, 3);
+}
+
+TEST_F(ViewForm, FullScreenShowsThePictureAloneAndEscOrAClickReturns) {
+  TViewForm& v = Open(1600, 1200, 4);
+  v.Show();
+  v.ExecuteCommand(TViewForm::ZoomCommand(25));
+  const RECT windowed = WindowRect(v);
+  const LONG_PTR style = GetWindowLongPtrW(v.Handle(), GWL_STYLE);
+  MONITORINFO mi{};
+  mi.cbSize = sizeof(mi);
+  GetMonitorInfoW(MonitorFromWindow(v.Handle(), MONITOR_DEFAULTTONEAREST), &mi);
+  for (int way = 0; way < 3; ++way) {
+    v.ExecuteCommand(TViewForm::kFullScreen1);
+    ASSERT_TRUE(v.FullScreen());
+    const RECT full = WindowRect(v);
+    EXPECT_TRUE(EqualRect(&full, &mi.rcMonitor));
+    EXPECT_FALSE(GetWindowLongPtrW(v.Handle(), GWL_STYLE) & (WS_CAPTION | WS_HSCROLL | WS_VSCROLL));
+    // The picture, reduced to the screen's height and centred, on black.
+    UpdateWindow(v.Handle());
+    const RECT c = v.ClientRect();
+    const viewer::Bounds at = viewer::FitOnScreen({1600, 1200}, {c.right, c.bottom});
+    win::MemoryBitmap shot(c.right, c.bottom);
+    HDC dc = GetDC(v.Handle());
+    BitBlt(shot.Dc(), 0, 0, c.right, c.bottom, dc, 0, 0, SRCCOPY);
+    ReleaseDC(v.Handle(), dc);
+    if (at.X > 0) {
+      EXPECT_EQ(shot.Pixel(at.X / 2, c.bottom / 2), 0u);
+    }
+    const std::uint32_t got = shot.Pixel(at.X + at.W / 2, at.Y + at.H / 2), want = source_.Pixel(800, 600);
+    for (int shift : {0, 8, 16})
+      EXPECT_NEAR(static_cast<int>(got >> shift & 0xFF), static_cast<int>(want >> shift & 0xFF), 40);
+    // Back by Esc, by a click, or by the menu item again: the window as it was.
+    if (way == 0) SendMessageW(v.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    if (way == 1) SendMessageW(v.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+    if (way == 2) v.ExecuteCommand(TViewForm::kFullScreen1);
+    EXPECT_FALSE(v.FullScreen());
+    const RECT back = WindowRect(v);
+    EXPECT_TRUE(EqualRect(&back, &windowed)) << way;
+    EXPECT_EQ(GetWindowLongPtrW(v.Handle(), GWL_STYLE), style);
+  }
+  // Esc in the window closes the viewer.
+  SendMessageW(v.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+  win::Application::ProcessMessages();
+  EXPECT_EQ(TViewForm::Count(), 0);
 }
 
 TEST_F(ViewForm, ContextMenuHasTheZoomItemsUnchecked) {

@@ -11,14 +11,37 @@ Extent PaintExtent(Extent picture, int zoom) {
           static_cast<int>(static_cast<std::int64_t>(picture.H) * zoom / 100)};
 }
 
-Bounds FitToScreen(Bounds window, Extent client, Extent paint, Extent screen) {
-  int w = paint.W + (window.W - client.W), h = paint.H + (window.H - client.H);
+Bounds FitToScreen(Bounds window, Extent client, Extent paint, Extent screen, int minWidth) {
+  int w = std::max(paint.W + (window.W - client.W), minWidth), h = paint.H + (window.H - client.H);
   if (w + 10 > screen.W) w = screen.W - 10;
   if (h + 10 > screen.H) h = screen.H - 10;
   int x = window.X, y = window.Y;
   if (x + w > screen.W) x = screen.W - w;
   if (y + h > screen.H) y = screen.H - h;
   return {x, y, w, h};
+}
+
+Bounds FitOnScreen(Extent picture, Extent screen) {
+  if (picture.W <= 0 || picture.H <= 0) return {screen.W / 2, screen.H / 2, 0, 0};
+  int w = picture.W, h = picture.H;
+  // The side that meets the screen first decides; the other follows, rounded to the nearest.
+  if (w > screen.W || h > screen.H) {
+    if (static_cast<std::int64_t>(w) * screen.H >= static_cast<std::int64_t>(h) * screen.W) {
+      h = static_cast<int>((static_cast<std::int64_t>(h) * screen.W * 2 + w) / (2 * static_cast<std::int64_t>(w)));
+      w = screen.W;
+    } else {
+      w = static_cast<int>((static_cast<std::int64_t>(w) * screen.H * 2 + h) / (2 * static_cast<std::int64_t>(h)));
+      h = screen.H;
+    }
+    w = std::max(w, 1), h = std::max(h, 1);
+  }
+  return {(screen.W - w) / 2, (screen.H - h) / 2, w, h};
+}
+
+Point CascadeAt(Point anchor, int n) {
+  constexpr int kStep = 24, kSteps = 8;
+  const int k = (n % kSteps + kSteps) % kSteps;
+  return {anchor.X + k * kStep, anchor.Y + k * kStep};
 }
 
 int DragScrollPosition(int dragStart, int scrollPos, int mouse) { return std::max(0, dragStart + scrollPos - mouse); }

@@ -21,9 +21,22 @@ Extent PaintExtent(Extent picture, int zoom);
 
 // The window's bounds fitted to its paint area and the screen. window: its bounds now;
 // client: its client size now (the frame and any scroll bars are what lies between the two).
-// The size is the paint area plus that frame, at most the screen less 10 in each direction;
-// the window then moves left and up as far as it must to stay on the screen.
-Bounds FitToScreen(Bounds window, Extent client, Extent paint, Extent screen);
+// The size is the paint area plus that frame, at least minWidth wide (room for the caption),
+// at most the screen less 10 in each direction; the window then moves left and up as far as
+// it must to stay on the screen.
+Bounds FitToScreen(Bounds window, Extent client, Extent paint, Extent screen, int minWidth = 0);
+
+// Where a picture stands on the whole screen: reduced to fit, keeping its proportions (never
+// enlarged), in the middle.
+Bounds FitOnScreen(Extent picture, Extent screen);
+
+// Where the n-th viewer open (from 0) first stands: at the anchor (the main window's list),
+// each next one a step down and right of the one before, starting over after eight.
+struct Point {
+  int X = 0, Y = 0;
+  bool operator==(const Point&) const = default;
+};
+Point CascadeAt(Point anchor, int n);
 
 // A drag's scroll position on one axis: where the left button went down and where the mouse
 // is now, both in paint-area coordinates, and the scroll position now. Never below 0; the

@@ -25,6 +25,35 @@ TEST(ViewGeometry, FitKeepsTheFrameAndStaysOnScreen) {
   EXPECT_EQ(FitToScreen({1200, 1000, 100, 100}, {84, 62}, {300, 200}, screen), (Bounds{964, 786, 316, 238}));
 }
 
+TEST(ViewGeometry, ATinyPictureGetsRoomForItsCaption) {
+  const Extent screen{1280, 1024};
+  // A 3 x 3 picture: the window is as wide as its caption needs, its height the picture's.
+  EXPECT_EQ(FitToScreen({100, 80, 136, 60}, {120, 22}, {3, 3}, screen, 420), (Bounds{100, 80, 420, 41}));
+  // A wide picture needs no more; a caption longer than the screen is cut at the screen.
+  EXPECT_EQ(FitToScreen({0, 0, 100, 100}, {84, 62}, {600, 200}, screen, 420), (Bounds{0, 0, 616, 238}));
+  EXPECT_EQ(FitToScreen({500, 0, 100, 100}, {84, 62}, {3, 3}, screen, 5000), (Bounds{10, 0, 1270, 41}));
+}
+
+TEST(ViewGeometry, FullScreenReducesToFitAndCentres) {
+  const Extent screen{1280, 1024};
+  // A 12-megapixel photograph: its width meets the screen first.
+  EXPECT_EQ(FitOnScreen({4000, 3000}, screen), (Bounds{0, 32, 1280, 960}));
+  // A portrait one: its height.
+  EXPECT_EQ(FitOnScreen({3000, 4000}, screen), (Bounds{256, 0, 768, 1024}));
+  // A small one stays at its size, in the middle.
+  EXPECT_EQ(FitOnScreen({100, 50}, screen), (Bounds{590, 487, 100, 50}));
+  EXPECT_EQ(FitOnScreen({1280, 1024}, screen), (Bounds{0, 0, 1280, 1024}));
+  // A thread-thin one keeps a pixel.
+  EXPECT_EQ(FitOnScreen({100000, 1}, screen), (Bounds{0, 511, 1280, 1}));
+  EXPECT_EQ(FitOnScreen({0, 0}, screen), (Bounds{640, 512, 0, 0}));
+}
+
+TEST(ViewGeometry, ViewersCascadeFromTheList) {
+  EXPECT_EQ(CascadeAt({300, 120}, 0), (Point{300, 120}));
+  EXPECT_EQ(CascadeAt({300, 120}, 2), (Point{348, 168}));
+  EXPECT_EQ(CascadeAt({300, 120}, 8), (Point{300, 120}));
+}
+
 TEST(ViewGeometry, DragScrollsAgainstTheMouseAndStopsAtTheStart) {
   // Grabbed at x 300 with the view at 100; the mouse moves 40 to the left: the view goes right.
   EXPECT_EQ(DragScrollPosition(300, 100, 260), 140);
