@@ -6,6 +6,7 @@
 
 #include "app/main_layout.h"
 #include "app/open_folder_item.h"
+#include "app/window_place.h"
 #include "catalogue/comment_form.h"
 #include "catalogue/gauge_form.h"
 #include "catalogue/hint_form.h"
@@ -163,9 +164,13 @@ void CollectGroup(const std::vector<app::MenuDef>& items, int group, std::vector
 
 TForm1::TForm1(std::string libraryPath)
     : LibraryFile(libraryPath.empty() ? AlbumFilePath(win::ExePath()) : std::move(libraryPath)),
+      Settings(sjis::ChangeFileExt(LibraryFile.Path(), ".ini")),
       actions_(app::StartStates()),
       panel1Width_(app::kPanel1Width),
       treeHeight_(app::kTreeHeight) {
+  // The splitters stand where the user left them from the first layout on.
+  if (std::optional<TIniText> ini = Settings.Read()) place_ = app::ReadWindowPlace(*ini);
+  if (place_) panel1Width_ = place_->Panel1Width, treeHeight_ = place_->TreeHeight;
   font_ = win::CreateFontFrom(FontDesc{});  // "ＭＳ Ｐゴシック", 12 pixels, Shift-JIS
   constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   RECT frame{0, 0, app::kClientWidth, app::kClientHeight};
@@ -201,7 +206,7 @@ TForm1::TForm1(std::string libraryPath)
   // window's own creation handler.
   // The settings file says first whether they run in their helpers (the default) or inside
   // Quiran.
-  PluginSettings = TPluginSettings(sjis::ChangeFileExt(LibraryFile.Path(), ".ini"));
+  PluginSettings = TPluginSettings(Settings.Path());
   TFormatChoice choice = PluginSettings.Load();
   SetSPIPlacement(PluginSettings.InProcess() ? TSPIPlacement::InProcess : TSPIPlacement::Helper);
   SPIs1 = std::make_unique<TSPIs>();
@@ -914,13 +919,31 @@ void TForm1::StoreOrGiveUp(const std::function<void()>& store) {
   }
 }
 
+void TForm1::ShowFirst(int show) {
+  app::ShowAtPlace(hwnd_, place_, show);
+  shown_ = true;
+}
+
+void TForm1::SavePlace() {
+  if (!shown_) return;
+  try {
+    const app::WindowPlace place = app::PlaceOf(hwnd_, panel1Width_, treeHeight_);
+    Settings.Update([&](TIniText& ini) { app::StoreWindowPlace(ini, place); });
+  } catch (...) {
+    // A convenience, not the user's work, and saved when the session ends too, where nothing
+    // may raise: the library's own store says what is wrong with the disk.
+  }
+}
+
 void TForm1::FormClose() {
+  SavePlace();
   StoreOrGiveUp([this] { CloseShownFolder(false); });
   StoreOrGiveUp([this] { SaveAlbumLibrary(); });
 }
 
 void TForm1::EndSession() {
   if (Folder.Busy() && GaugeForm) GaugeForm->BitBtn1Click();
+  SavePlace();
   StoreNow();
 }
 

@@ -21,6 +21,7 @@
 #include "album/property_form.h"
 #include "app/commands.h"
 #include "app/main_layout.h"
+#include "app/window_settings.h"
 #include "catalogue/list_box_width.h"
 #include "catalogue/list_item_draw.h"
 #include "catalogue/shown_folder.h"
@@ -32,6 +33,7 @@
 #include "win/paint_box.h"
 #include "win/panel.h"
 #include "win/scroll_box.h"
+#include "win/settings_file.h"
 #include "win/splitter.h"
 #include "win/tool_bar.h"
 #include "win/window.h"
@@ -76,6 +78,8 @@ class TForm1 : public win::Window {
   TAboutForm2* AboutForm2 = nullptr;
   TSusieOptForm* SusieOptForm = nullptr;
   TPluginSettings PluginSettings;
+  // The settings file (the same file): the window's place between runs.
+  TSettingsFile Settings;
   // The progress dialog of long runs, made once at start after this window (null: none yet).
   TGaugeForm* GaugeForm = nullptr;
   // The print dialog, made once at start after this window (null: none yet).
@@ -132,6 +136,13 @@ class TForm1 : public win::Window {
   TBookShape& CreateBook();
   // The paint area's width (it carries the shelf picture under the books).
   void SetPaintAreaWidth(int width);
+
+  // Shows the window the first time: where, as large and as maximised as the user left it,
+  // when that place is on a screen now.
+  void ShowFirst(int show);
+  // Keeps the window's place and the splitters' positions in the settings file (once it was
+  // shown; a file that cannot be written is left as it is).
+  void SavePlace();
 
   // Handlers, named after the window's events.
   void FormCreate();
@@ -240,4 +251,6 @@ class TForm1 : public win::Window {
   HWND focus_ = nullptr;                      // the control with the keyboard while inactive
   int panel1Width_;
   int treeHeight_;
+  std::optional<app::WindowPlace> place_;  // as the settings kept it
+  bool shown_ = false;
 };

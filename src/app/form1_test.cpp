@@ -516,6 +516,64 @@ struct ControlKeyDown {
 }  // namespace
 
 // Ctrl+Del in a viewer must not delete the open album: each window takes its own keys.
+TEST_F(FormLibrary, TheWindowReopensWhereItWasLeftWithItsSplittersAndThePluginChoiceStays) {
+  const std::string ini = dir.File("Quiran.ini");
+  TempFolder::Write(ini, Bytes("[UnusedFormats]\r\na.spi\t*.a\r\n[Plugins]\r\nInProcess=0\r\n"));
+  RECT left{};
+  {
+    TForm1 f(lib);
+    f.ShowFirst(SW_SHOWNORMAL);
+    SetWindowPos(f.Handle(), nullptr, 120, 60, 900, 640, SWP_NOZORDER);
+    f.Splitter1.SetSize(260);
+    f.Splitter2.SetSize(140);
+    GetWindowRect(f.Handle(), &left);
+    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  }
+  {
+    TForm1 f(lib);
+    EXPECT_EQ(f.Panel1.Bounds().right, 260);
+    EXPECT_EQ(f.TreeView1.Bounds().bottom - f.TreeView1.Bounds().top, 140);
+    f.ShowFirst(SW_SHOWNORMAL);
+    RECT now{};
+    GetWindowRect(f.Handle(), &now);
+    EXPECT_TRUE(EqualRect(&now, &left));
+    EXPECT_FALSE(IsZoomed(f.Handle()));
+    EXPECT_EQ(f.Panel1.Bounds().right, 260);
+    // Maximised when left maximised, its normal place kept for a restore.
+    ShowWindow(f.Handle(), SW_MAXIMIZE);
+    SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
+  }
+  {
+    TForm1 f(lib);
+    f.ShowFirst(SW_SHOWNORMAL);
+    EXPECT_TRUE(IsZoomed(f.Handle()));
+    ShowWindow(f.Handle(), SW_RESTORE);
+    RECT now{};
+    GetWindowRect(f.Handle(), &now);
+    EXPECT_TRUE(EqualRect(&now, &left));
+    EXPECT_EQ(f.Panel1.Bounds().right, 260);
+    ShowWindow(f.Handle(), SW_HIDE);
+  }
+  // The plug-in choice in the same file is still there.
+  const std::vector<std::uint8_t> text = TempFolder::Read(ini);
+  EXPECT_NE(std::string(text.begin(), text.end()).find("a.spi\t*.a\r\n"), std::string::npos);
+
+  // A place on a screen that is no longer there: the window opens where the system puts it.
+  std::optional<TIniText> settings = TIniText::Parse(std::string(text.begin(), text.end()));
+  ASSERT_TRUE(settings);
+  settings->SetValue("Window", "Left", "-5000");
+  const std::string moved = settings->Text();
+  TempFolder::Write(ini, std::vector<std::uint8_t>(moved.begin(), moved.end()));
+  TForm1 f(lib);
+  f.ShowFirst(SW_SHOWNORMAL);
+  RECT now{};
+  GetWindowRect(f.Handle(), &now);
+  EXPECT_GE(now.left, 0);
+  EXPECT_FALSE(IsZoomed(f.Handle()));
+  EXPECT_EQ(f.Panel1.Bounds().right, 260);  // the splitters are no place on a screen: kept
+  ShowWindow(f.Handle(), SW_HIDE);
+}
+
 TEST(FormKeys, ShortcutsActOnlyInTheWindowThatOwnsThem) {
   TempFolder dir;
   win::ScriptedDialogs dialogs;

@@ -61,7 +61,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     THintForm hintForm;
     form1.HintForm = &hintForm;
 
-    ShowWindow(form1.Handle(), show);
+    form1.ShowFirst(show);
     UpdateWindow(form1.Handle());
     return win::Application::Run();
   } catch (...) {
