@@ -54,12 +54,25 @@ void TBookShape::Paint(win::Canvas& canvas) {
   for (const book::Band& band : L.shadows) canvas.FillRect(ToRect(band.rect), band.color);
   for (const book::Band& band : L.highlights) canvas.FillRect(ToRect(band.rect), band.color);
 
+  const book::CaptionPlace place = book::PlaceCaption(W, H, album.Font.Height);
+  canvas.TextRect(ToRect(place.clip), place.origin.x, place.origin.y, album.Caption, VerticalFont());
+}
+
+FontDesc TBookShape::VerticalFont() const {
   // Escapement 2700 turns the line downward; the "@" face stands each character upright
   // again, so the name reads top to bottom like the spine of a Japanese book.
-  const book::CaptionPlace place = book::PlaceCaption(W, H, album.Font.Height);
-  FontDesc vertical = album.Font;
-  vertical.Name = book::VerticalFace(album.Font.Name);
+  FontDesc vertical = album_->Font;
+  vertical.Name = book::VerticalFace(album_->Font.Name);
   vertical.Escapement = 2700;
   vertical.CharSet = 128;
-  canvas.TextRect(ToRect(place.clip), place.origin.x, place.origin.y, album.Caption, vertical);
+  return vertical;
+}
+
+bool TBookShape::CaptionCut() const {
+  const book::CaptionPlace place = book::PlaceCaption(Width(), Height(), album_->Font.Height);
+  HDC screen = GetDC(nullptr);
+  // The advance along the line is the same whatever way the line runs.
+  const SIZE size = win::Canvas(screen).TextExtent(album_->Caption, VerticalFont());
+  ReleaseDC(nullptr, screen);
+  return size.cx > place.clip.bottom - place.origin.y;
 }

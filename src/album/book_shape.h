@@ -32,8 +32,12 @@ class TBookShape : public win::GraphicControl {
   // Top view of the pages, the covers, the round spine with its shading and the caption
   // in the font's vertical-writing face.
   void Paint(win::Canvas& canvas) override;
+  // True when the caption is longer than the spine has room for (the end is cut off).
+  bool CaptionCut() const;
 
  private:
+  FontDesc VerticalFont() const;
+
   std::shared_ptr<TAlbum> album_;
   std::uint8_t colorRate_ = 85;
 };

@@ -308,6 +308,8 @@ void TForm1::CreateControls() {
   PaintBox1.SetBounds(0, 0, app::kPaintAreaWidth, app::kPaintAreaHeight);
   PaintBox1.OnPaint = [this](win::Canvas& c) { PaintBox1Paint(c); };
   PaintBox1.OnClick = [this](win::GraphicControl& s) { BookShape1Click(s); };
+  PaintBox1.OnMouseMove = [this](win::GraphicControl&, int, int) { BookTips.Hover(nullptr); };
+  BookTips.Create(StageItem.Handle());
 
   Splitter1.Create(hwnd_, true, app::kPanelColor);
   Splitter1.GetSize = [this] { return Panel1.Bounds().right - Panel1.Bounds().left; };
@@ -561,6 +563,7 @@ TBookShape& TForm1::AddBook(std::shared_ptr<TAlbum> album) {
   book.SetBounds(app::BookLeft(n, PaintBox1.Left()), 0, app::kBookWidth, app::kBookHeight);
   book.OnClick = [this](win::GraphicControl& s) { BookShape1Click(s); };
   book.OnMouseUp = [this](win::GraphicControl& s, int button, int x, int y) { BookShape1MouseUp(s, button, x, y); };
+  book.OnMouseMove = [this, &book](win::GraphicControl&, int, int) { BookTips.Hover(&book); };
   StageItem.UpdateRange();
   return book;
 }
@@ -646,6 +649,7 @@ void TForm1::N5Click() {
   font.SetPoints(14);
   book->SetFont(font);
   book->SetCaption(PropertyForm->AlbumCaption());
+  BookTips.Hover(nullptr);  // the tip is asked again for the new caption
 }
 
 void TForm1::DelAlbumExecute() {
@@ -658,6 +662,7 @@ void TForm1::DelAlbumExecute() {
   CurrentBook = nullptr;
   if (PopupBook == gone) PopupBook = nullptr;  // the context menu's book must not outlive it
   Library.Remove(&gone->Album());
+  BookTips.Hover(nullptr);  // the tip must not outlive its book either
   std::erase_if(Books, [gone](const std::unique_ptr<TBookShape>& b) { return b.get() == gone; });
   LayoutBooks();
   SelectionChanged(app::SelectionEvent::AlbumDeleted);

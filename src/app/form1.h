@@ -16,6 +16,7 @@
 
 #include "album/album_library.h"
 #include "album/book_shape.h"
+#include "album/book_tips.h"
 #include "album/folder_tree.h"
 #include "album/library_file.h"
 #include "album/property_form.h"
@@ -102,6 +103,7 @@ class TForm1 : public win::Window {
   win::Splitter Splitter1, Splitter2;
   TFolderTree TreeView1;
   TListBoxWidth ListBox1;
+  TBookTips BookTips;  // a cut caption shown whole
 
   // Menus: the main menu's "ウインドウ(&W)", the book's and the list's context menus.
   HMENU MainMenu() const { return GetMenu(hwnd_); }

@@ -574,6 +574,32 @@ TEST_F(FormLibrary, TheWindowReopensWhereItWasLeftWithItsSplittersAndThePluginCh
   ShowWindow(f.Handle(), SW_HIDE);
 }
 
+TEST(FormBookTips, ABookWhoseCaptionIsCutShowsItWholeInATip) {
+  TForm1 f(TempFolder().File("none.Alb"));
+  FontDesc font;
+  font.Name = "ＭＳ 明朝";
+  font.SetPoints(14);  // as a new album's
+  TBookShape& shortBook = f.CreateBook();
+  shortBook.SetFont(font);
+  shortBook.SetCaption("旅行");
+  TBookShape& longBook = f.CreateBook();
+  longBook.SetFont(font);
+  longBook.SetCaption("北海道・東北・関東甲信越の温泉めぐり二〇二四年");
+  EXPECT_FALSE(shortBook.CaptionCut());
+  EXPECT_TRUE(longBook.CaptionCut());
+  // The mouse over each book, as the shelf reports it.
+  auto over = [&](TBookShape& b) {
+    SendMessageW(f.StageItem.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(b.Left() + 10, b.Top() + 100));
+  };
+  over(longBook);
+  EXPECT_EQ(win::Narrow(f.BookTips.Text()), longBook.Caption());
+  over(shortBook);
+  EXPECT_TRUE(f.BookTips.Text().empty());
+  over(longBook);
+  SendMessageW(f.StageItem.Handle(), WM_MOUSEMOVE, 0, MAKELPARAM(longBook.Left() + 10, 295));  // the shelf below
+  EXPECT_TRUE(f.BookTips.Text().empty());
+}
+
 TEST(FormKeys, ShortcutsActOnlyInTheWindowThatOwnsThem) {
   TempFolder dir;
   win::ScriptedDialogs dialogs;
