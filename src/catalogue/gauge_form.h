@@ -51,6 +51,9 @@ class TGaugeForm : public win::Window {
   int Position() const { return position_; }
   const std::string& DirName() const { return dirName_; }
 
+  // The dialog keys (Esc for the cancel button), as the program's message loop hands them over.
+  bool TranslateKeys(MSG& msg) override { return IsDialogMessageW(hwnd_, &msg) != FALSE; }
+
   // The controls, by their designer names.
   TLabel3D DirNameLabel, Label3D1;
   win::Control ProgressBar1, BitBtn1;

@@ -59,13 +59,15 @@ TEST(GaugeForm, CancelledByButtonOrEscUntilShownAgain) {
   EXPECT_FALSE(win::Application::BusyCursor());
   g.Show();
   EXPECT_FALSE(g.Cancelled());
-  // Esc, as the message loop hands it to the dialog.
+  // Esc, as the program's message loop hands it to the window it was typed in.
   MSG esc{};
   esc.hwnd = g.BitBtn1.Handle();
   esc.message = WM_KEYDOWN;
   esc.wParam = VK_ESCAPE;
   esc.lParam = 0x00010001;
-  ASSERT_TRUE(IsDialogMessageW(g.Handle(), &esc));
+  win::Window* top = win::Window::TopLevelOf(esc.hwnd);
+  ASSERT_EQ(top, &g);
+  ASSERT_TRUE(top->TranslateKeys(esc));
   EXPECT_TRUE(g.Cancelled());
   g.Hide();
   EXPECT_FALSE(IsWindowVisible(g.Handle()));
