@@ -11,6 +11,8 @@
 #include "win/app.h"
 #include "win/modal.h"
 #include "win/error.h"
+#include "win/file_io.h"
+#include "win/sjis.h"
 #include "win/text.h"
 
 namespace {
@@ -43,6 +45,16 @@ RECT ToRect(const print::Rect& r) { return {r.Left, r.Top, r.Right, r.Bottom}; }
 
 }  // namespace
 
+std::pair<std::string, std::string> FolderLine(const std::string& path) {
+  // The folder's own name first: a narrow list then shows what tells the folders apart.
+  std::string folder = path;
+  if (sjis::EndsWithChar(folder, '\\') && folder.size() > 3) folder.pop_back();  // "C:\" stays
+  std::string name(sjis::ExtractFileName(folder)), where = path;
+  if (name.empty()) name = path, where.clear();  // a drive's root is its own name
+  if (!win::FolderExists(path)) where = where.empty() ? "見つかりません" : "見つかりません: " + where;
+  return {name, where};
+}
+
 TPrintForm::TPrintForm() { FormCreate(); }
 
 TPrintForm::~TPrintForm() {
@@ -63,8 +75,9 @@ void TPrintForm::FormCreate() {
   SizeListItem.Create(hwnd_, kSizeListItemId, 8, 21, 169, kItemHeight, font_);
   SizeListItem.OnDrawItem = [this](const DRAWITEMSTRUCT& dis) { SizeListItemDrawItem(dis); };
   SizeListItem.OnChange = [this] { SizeListItemChange(); };
-  DirCheckList.Create(hwnd_, kDirCheckListId, 8, 104, 169, 89, font_);
+  DirCheckList.Create(hwnd_, kDirCheckListId, 8, 104, 169, 89, font_, true);
   DirCheckList.SetItemHeight(12);
+  DirCheckList.Display = [this](int i) { return folderLines_.at(static_cast<std::size_t>(i)); };
   DirCheckList.OnClick = [this] { DirCheckListClick(); };
   PrinterNameMemo.CreateControl(L"EDIT", hwnd_, kPrinterNameMemoId,
                                 WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 0, 16, 216, 161, 26);
@@ -155,7 +168,11 @@ const TKoumokuSize& TPrintForm::Style() const {
 
 void TPrintForm::SetFolders(const TFolderList& list) {
   DirCheckList.Clear();
-  for (const TFolderEntry& folder : list) DirCheckList.Add(folder.Path);
+  folderLines_.clear();
+  for (const TFolderEntry& folder : list) {
+    folderLines_.push_back(FolderLine(folder.Path));  // asked of the disk once, not at every paint
+    DirCheckList.Add(folder.Path);
+  }
   Folders = &list;
   DirCheckListClick();
 }
@@ -212,16 +229,30 @@ void TPrintForm::SizeListItemDrawItem(const DRAWITEMSTRUCT& dis) {
   RECT text = r;
   text.left = r.left + 58;
   if (dis.itemState & ODS_SELECTED) canvas.FillRect(text, RGB(255, 255, 0));
-  // Black text, moved down to sit in the middle of the item.
+  // Black text, its three lines in the middle of the item. Each line stays one line: the
+  // closed list's field is narrower than the open list, and a title wrapped there would push
+  // the sizes out of the item.
   HDC dc = dis.hDC;
-  std::wstring w = win::Wide(StyleListText(style));
   win::SelectGuard g(dc, font_);
-  RECT m = text;
-  ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &m, DT_WORDBREAK | DT_CALCRECT | DT_NOPREFIX);
-  OffsetRect(&text, 0, ((r.bottom - r.top) - (m.bottom - m.top)) / 2);
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  const std::string all = StyleListText(style);
+  std::vector<std::wstring> lines;
+  for (std::size_t from = 0;;) {
+    const std::size_t end = all.find("\r\n", from);  // CR LF are single bytes, never trail bytes
+    lines.push_back(win::Wide(all.substr(from, end == std::string::npos ? std::string::npos : end - from)));
+    if (end == std::string::npos) break;
+    from = end + 2;
+  }
+  const int lineHeight = tm.tmHeight;
+  int top = r.top + ((r.bottom - r.top) - lineHeight * static_cast<int>(lines.size())) / 2;
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, 0);
-  ::DrawTextW(dc, w.c_str(), static_cast<int>(w.size()), &text, DT_WORDBREAK | DT_NOPREFIX);
+  for (const std::wstring& line : lines) {
+    RECT row{text.left, top, text.right, top + lineHeight};
+    ::DrawTextW(dc, line.c_str(), static_cast<int>(line.size()), &row, DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+    top += lineHeight;
+  }
 }
 
 void TPrintForm::SizeListItemChange() { PaintBox1.Invalidate(); }
@@ -238,8 +269,8 @@ void TPrintForm::FormShow() {
   SizeListItem.SetItemIndex(1);
   UpdatePaper();
   int widest = 0;
-  for (int i = 0; i < DirCheckList.Count(); ++i) widest = std::max(widest, DirCheckList.TextWidth(DirCheckList.Item(i)));
-  DirCheckList.SetHorizontalExtent(widest + 30);
+  for (int i = 0; i < DirCheckList.Count(); ++i) widest = std::max(widest, DirCheckList.LineWidth(i));
+  DirCheckList.SetHorizontalExtent(widest + 16);
 }
 
 void TPrintForm::UpdatePaper() {

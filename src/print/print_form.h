@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "album/album_file.h"
@@ -23,6 +24,10 @@
 #include "win/window.h"
 
 class TGaugeForm;
+
+// How the folder list shows a folder's path: its own name, then (in grey) the path, which
+// starts with "見つかりません: " when the folder is not on the disk.
+std::pair<std::string, std::string> FolderLine(const std::string& path);
 
 class TPrintForm : public win::Window {
  public:
@@ -105,4 +110,5 @@ class TPrintForm : public win::Window {
   int modalResult_ = 0;
   // The printer's resolution and printable size in mm, read with the paper.
   int dpiX_ = 0, horzSizeMm_ = 0, vertSizeMm_ = 0;
+  std::vector<std::pair<std::string, std::string>> folderLines_;  // how each folder shows
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "imaging/win_test_util.h"
 #include "print/print_action.h"
 #include "print/print_layout.h"
 #include "print/print_test_util.h"
@@ -119,7 +120,8 @@ TEST_F(PrintFormTest, ShowingReadsThePrinterAndLaysOutThePreview) {
   EXPECT_EQ(f.StyleIndex(), 1);
   EXPECT_EQ(f.SizeLabel.Caption(), "SIZE:" + qz_->GetPaperSizeNames()[static_cast<std::size_t>(qz_->GetPaperSizeIndex())]);
   EXPECT_NE(f.SizeLabel.Caption().find("A4"), std::string::npos);
-  EXPECT_EQ(f.DirCheckList.HorizontalExtent(), f.DirCheckList.TextWidth(folders[0].Path) + 30);
+  EXPECT_EQ(f.DirCheckList.HorizontalExtent(), f.DirCheckList.LineWidth(0) + 16);
+  EXPECT_GT(f.DirCheckList.LineWidth(0), f.DirCheckList.TextWidth(folders[0].Path));
 
   // A4 is width-limited: 190 pixels wide from 26, centred down on 171, in the preview panel.
   const SIZE paper = qz_->GetPhysicalSize();
@@ -268,6 +270,81 @@ TEST_F(PrintFormTest, StyleDiagramsAndListItems) {
   dis.itemState = 0;
   f.SizeListItemDrawItem(dis);
   EXPECT_EQ(item.Pixel(165, 3), 0xFFFFFFu);
+}
+
+TEST_F(PrintFormTest, TheClosedStyleListShowsEachLineOnOneLine) {
+  TPrintForm& f = *form_;
+  // The closed list's field, as the combo box lays it out: narrower than the open list.
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(GetComboBoxInfo(f.SizeListItem.Handle(), &info));
+  const int width = info.rcItem.right - info.rcItem.left, height = info.rcItem.bottom - info.rcItem.top;
+  ASSERT_GT(width, 58);
+  for (UINT style = 0; style < 5; ++style) {
+    win::MemoryBitmap item(width, height);
+    DRAWITEMSTRUCT dis{};
+    dis.CtlType = ODT_COMBOBOX;
+    dis.itemID = style;
+    dis.itemState = ODS_COMBOBOXEDIT;
+    dis.hDC = item.Dc();
+    dis.rcItem = {0, 0, width, height};
+    f.SizeListItemDrawItem(dis);
+    // The text's ink comes in bands of rows: the title, the width and the height, no more.
+    int bands = 0;
+    bool inked = false;
+    for (int y = 0; y < height; ++y) {
+      bool row = false;
+      for (int x = 58; x < width && !row; ++x) row = item.Pixel(x, y) == 0;
+      if (row && !inked) ++bands;
+      inked = row;
+    }
+    EXPECT_EQ(bands, 3) << f.Styles[style].Title;
+  }
+}
+
+TEST_F(PrintFormTest, TheFolderListShowsEachFoldersOwnNameFirstInWholeRows) {
+  imgtest::TempDir dir;
+  const std::string trip = dir.Path() + "旅行2024", gone = dir.Path() + "消えた";
+  CreateDirectoryW(win::Wide(trip).c_str(), nullptr);
+  EXPECT_EQ(FolderLine(trip), (std::pair<std::string, std::string>{"旅行2024", trip}));
+  EXPECT_EQ(FolderLine(trip + "\\"), (std::pair<std::string, std::string>{"旅行2024", trip + "\\"}));
+  EXPECT_EQ(FolderLine(gone), (std::pair<std::string, std::string>{"消えた", "見つかりません: " + gone}));
+  wchar_t windows[MAX_PATH] = {};
+  GetWindowsDirectoryW(windows, MAX_PATH);
+  const std::string root = win::Narrow(std::wstring(windows, 3));
+  EXPECT_EQ(FolderLine(root), (std::pair<std::string, std::string>{root, ""}));
+
+  TPrintForm& f = *form_;
+  const TFolderList folders = FolderList({trip, gone});
+  f.SetFolders(folders);
+  EXPECT_EQ(f.DirCheckList.Item(0), trip);  // what the job prints is still the path
+  // The list shows whole lines only.
+  const RECT c = f.DirCheckList.ClientRect();
+  EXPECT_EQ(c.bottom % f.DirCheckList.ItemHeight(), 0) << c.bottom;
+  // The name is drawn at the line's start, the path after it in grey.
+  RECT line{};
+  SendMessageW(f.DirCheckList.Handle(), LB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&line));
+  win::MemoryBitmap item(400, line.bottom - line.top);
+  DRAWITEMSTRUCT dis{};
+  dis.CtlType = ODT_LISTBOX;
+  dis.itemID = 0;
+  dis.hwndItem = f.DirCheckList.Handle();
+  dis.hDC = item.Dc();
+  dis.rcItem = {0, 0, 400, line.bottom - line.top};
+  // The list hands over its DC with its font chosen.
+  win::SelectGuard font(item.Dc(), reinterpret_cast<HGDIOBJ>(SendMessageW(f.DirCheckList.Handle(), WM_GETFONT, 0, 0)));
+  SendMessageW(f.Handle(), WM_DRAWITEM, TPrintForm::kDirCheckListId, reinterpret_cast<LPARAM>(&dis));
+  const int nameEnd = win::CheckListBox::kBoxWidth + 4 + f.DirCheckList.TextWidth("旅行2024");
+  int blackInName = 0, blackAfter = 0, inkAfter = 0;
+  for (int y = 0; y < dis.rcItem.bottom; ++y)
+    for (int x = win::CheckListBox::kBoxWidth; x < 400; ++x) {
+      const std::uint32_t p = item.Pixel(x, y);
+      if (x < nameEnd) blackInName += p == 0;
+      if (x > nameEnd) blackAfter += p == 0, inkAfter += p != 0xFFFFFF;
+    }
+  EXPECT_GT(blackInName, 10);
+  EXPECT_GT(inkAfter, 10);
+  EXPECT_EQ(blackAfter, 0);  // the path is grey
 }
 
 TEST_F(PrintFormTest, ThePrintCommandTicksTheSelectedFolderOrAll) {

@@ -2,24 +2,43 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+
 #include "win/canvas.h"
 #include "win/error.h"
 #include "win/text.h"
 
 namespace win {
 
-void CheckListBox::Create(HWND parent, int id, int x, int y, int w, int h, HFONT font) {
+void CheckListBox::Create(HWND parent, int id, int x, int y, int w, int h, HFONT font, bool wholeRows) {
+  // The list's own integral height knows neither the item height set after creation nor a
+  // horizontal scroll bar that comes and goes: whole rows are kept here instead.
   CreateControl(L"LISTBOX", parent, id,
                 WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_HSCROLL | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY |
                     LBS_NOINTEGRALHEIGHT,
                 WS_EX_CLIENTEDGE, x, y, w, h);
   SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  height_ = wholeRows ? h : 0;
+  FitWholeRows();
 }
 
 void CheckListBox::SetItemHeight(int height) {
   // WM_MEASUREITEM came before this object was linked, so the fixed height is set here.
   SendMessageW(hwnd_, LB_SETITEMHEIGHT, 0, MAKELPARAM(height, 0));
+  FitWholeRows();
   InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void CheckListBox::FitWholeRows() {
+  const int item = ItemHeight();
+  if (!height_ || item <= 0) return;
+  RECT w{}, c{};
+  GetWindowRect(hwnd_, &w);
+  GetClientRect(hwnd_, &c);
+  const int frame = (w.bottom - w.top) - c.bottom;  // the edges, and the scroll bar when it shows
+  const int rows = std::max(1, (height_ - frame) / item);
+  if (rows * item + frame != w.bottom - w.top)
+    SetWindowPos(hwnd_, nullptr, 0, 0, w.right - w.left, rows * item + frame, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int CheckListBox::ItemHeight() const { return static_cast<int>(SendMessageW(hwnd_, LB_GETITEMHEIGHT, 0, 0)); }
@@ -72,7 +91,10 @@ int CheckListBox::HorizontalExtent() const {
   return static_cast<int>(SendMessageW(hwnd_, LB_GETHORIZONTALEXTENT, 0, 0));
 }
 
-void CheckListBox::SetHorizontalExtent(int pixels) { SendMessageW(hwnd_, LB_SETHORIZONTALEXTENT, pixels, 0); }
+void CheckListBox::SetHorizontalExtent(int pixels) {
+  SendMessageW(hwnd_, LB_SETHORIZONTALEXTENT, pixels, 0);
+  FitWholeRows();  // the scroll bar may have come or gone
+}
 
 bool CheckListBox::OnReflect(UINT msg, WPARAM, LPARAM lp, LRESULT& result) {
   if (msg != WM_DRAWITEM) return false;
@@ -95,7 +117,8 @@ void CheckListBox::DrawItem(const DRAWITEMSTRUCT& dis) {
   RECT textRect = dis.rcItem;
   textRect.left += kBoxWidth;
   const bool selected = dis.itemState & ODS_SELECTED;
-  std::wstring text = Wide(Item(index));
+  const auto [main, note] = Display ? Display(index) : std::pair<std::string, std::string>{Item(index), {}};
+  std::wstring text = Wide(main);
   SIZE size{};
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   RECT back{textRect.left, textRect.top, textRect.left + size.cx + 4, textRect.bottom};
@@ -104,7 +127,20 @@ void CheckListBox::DrawItem(const DRAWITEMSTRUCT& dis) {
   SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
   textRect.left += 2;
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &textRect, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+  if (!note.empty()) {
+    const std::wstring grey = Wide(note);
+    RECT noteRect = textRect;
+    noteRect.left = back.right + kNoteGap;
+    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    DrawTextW(dc, grey.c_str(), static_cast<int>(grey.size()), &noteRect, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
+  }
   if (dis.itemState & ODS_FOCUS) DrawFocusRect(dc, &back);
+}
+
+int CheckListBox::LineWidth(int index) const {
+  if (!Display) return kBoxWidth + 4 + TextWidth(Item(index));
+  const auto [main, note] = Display(index);
+  return kBoxWidth + 4 + TextWidth(main) + (note.empty() ? 0 : kNoteGap + TextWidth(note));
 }
 
 LRESULT CheckListBox::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
