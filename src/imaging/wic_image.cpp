@@ -74,11 +74,18 @@ void Check(HRESULT hr) {
   if (FAILED(hr)) Fail(hr);
 }
 
-ComPtr<IWICImagingFactory> Factory() {
+// The factory, or none where Windows has no WIC.
+ComPtr<IWICImagingFactory> TryFactory() {
   ComPtr<IWICImagingFactory> f;
   if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                               f.PutVoid())))
-    throw EInvalidGraphic("Windows の画像処理コンポーネント (WIC) を使えません");
+    f.Reset();
+  return f;
+}
+
+ComPtr<IWICImagingFactory> Factory() {
+  ComPtr<IWICImagingFactory> f = TryFactory();
+  if (!f) throw EInvalidGraphic("Windows の画像処理コンポーネント (WIC) を使えません");
   return f;
 }
 
@@ -96,12 +103,9 @@ std::wstring CodecText(Info* info, Getter get) {
 std::vector<TWicFormat> ReadFormats() {
   std::vector<TWicFormat> formats;
   ComScope com;
-  ComPtr<IWICImagingFactory> f;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                              f.PutVoid())))
-    return formats;
+  ComPtr<IWICImagingFactory> f = TryFactory();
   ComPtr<IEnumUnknown> codecs;
-  if (FAILED(f->CreateComponentEnumerator(WICDecoder, WICComponentEnumerateDefault, codecs.Put()))) return formats;
+  if (!f || FAILED(f->CreateComponentEnumerator(WICDecoder, WICComponentEnumerateDefault, codecs.Put()))) return formats;
   std::vector<std::string> taken;
   for (;;) {
     ComPtr<IUnknown> item;
