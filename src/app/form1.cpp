@@ -11,6 +11,7 @@
 #include "catalogue/gauge_form.h"
 #include "catalogue/hint_form.h"
 #include "catalogue/item_text.h"
+#include "imaging/exif_orientation.h"
 #include "print/print_action.h"
 #include "viewer/view_form.h"
 #include "win/app.h"
@@ -168,8 +169,12 @@ TForm1::TForm1(std::string libraryPath)
       actions_(app::StartStates()),
       panel1Width_(app::kPanel1Width),
       treeHeight_(app::kTreeHeight) {
+  const std::optional<TIniText> ini = Settings.Read();
+  // Photographs show as they were taken (their Exif orientation) unless the settings say
+  // ExifOrientation=0 under [Pictures].
+  SetExifOrientationEnabled(!ini || ini->Value("Pictures", "ExifOrientation") != "0");
   // The splitters stand where the user left them from the first layout on.
-  if (std::optional<TIniText> ini = Settings.Read()) place_ = app::ReadWindowPlace(*ini);
+  if (ini) place_ = app::ReadWindowPlace(*ini);
   if (place_) panel1Width_ = place_->Panel1Width, treeHeight_ = place_->TreeHeight;
   font_ = win::CreateFontFrom(FontDesc{});  // "ＭＳ Ｐゴシック", 12 pixels, Shift-JIS
   constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;

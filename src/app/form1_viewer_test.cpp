@@ -9,6 +9,7 @@
 #include "album/album_file.h"
 #include "app/form1.h"
 #include "catalogue/gauge_form.h"
+#include "imaging/exif_orientation.h"
 #include "imaging/exif_test_util.h"
 #include "imaging/jpeg_rows.h"
 #include "imaging/spi_bitmap.h"
@@ -231,6 +232,38 @@ TEST_F(FormViewer, SidewaysPhotographsShowAsTaken) {
   EXPECT_EQ(view->PaintSize(), (viewer::Extent{160, 120}));
   EXPECT_TRUE(exiftest::Near(view->Picture.Pixels().Pixel(20, 10), 0x0000FF));
   EXPECT_TRUE(exiftest::Near(view->Picture.Pixels().Pixel(140, 10), 0x00FF00));
+  EXPECT_TRUE(dialogs_.messages.empty());
+}
+
+// Quiran.ini's [Pictures] ExifOrientation=0 shows photographs as stored; without it (the next
+// start with the key gone) they are turned again.
+TEST_F(FormViewer, TheSettingsFileTurnsOrientationOff) {
+  struct Restore {
+    ~Restore() { SetExifOrientationEnabled(true); }
+  } restore;
+  const std::string_view off = "[Pictures]\r\n; as stored\r\nExifOrientation=0\r\n";
+  win::TempFolder::Write(lib_.Path() + "Quiran.ini", {off.begin(), off.end()});
+  pictures_.File("up.jpg", exiftest::WithExif(CompressPixels(exiftest::Stored(exiftest::Quarters(160, 120), 6), 95),
+                                              exiftest::Exif(6, true)));
+  ShowFolder(pictures_.win::TempFolder::Path());
+  EXPECT_FALSE(ExifOrientationEnabled());
+  TFileItem& item = Item("up.jpg");
+  ASSERT_TRUE(item.Entry);
+  EXPECT_EQ(item.Entry->PixelWidth, 120);  // as stored
+  EXPECT_EQ(item.Entry->PixelHeight, 160);
+  DoubleClick("up.jpg");
+  ASSERT_EQ(TViewForm::Count(), 1);
+  EXPECT_EQ(Viewers().at(0)->PaintSize(), (viewer::Extent{120, 160}));
+
+  TViewForm::DestroyAll();
+  form_.reset();
+  const std::string_view on = "[Pictures]\r\n";
+  win::TempFolder::Write(lib_.Path() + "Quiran.ini", {on.begin(), on.end()});
+  ShowFolder(pictures_.win::TempFolder::Path());
+  EXPECT_TRUE(ExifOrientationEnabled());
+  DoubleClick("up.jpg");
+  ASSERT_EQ(TViewForm::Count(), 1);
+  EXPECT_EQ(Viewers().at(0)->PaintSize(), (viewer::Extent{160, 120}));
   EXPECT_TRUE(dialogs_.messages.empty());
 }
 
