@@ -5,9 +5,9 @@
 #include <optional>
 
 #include "imaging/dib_file.h"
+#include "imaging/fault_guard.h"
 #include "imaging/spi_filters.h"
 #include "imaging/wic_image.h"
-#include "win/fault_guard.h"
 #include "win/sjis.h"
 #include "win/text.h"
 

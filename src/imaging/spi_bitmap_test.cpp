@@ -10,7 +10,7 @@
 
 #include "imaging/bmp_test_util.h"
 #include "imaging/win_test_util.h"
-#include "win/fault_guard.h"
+#include "imaging/fault_guard.h"
 
 using namespace imgtest;
 

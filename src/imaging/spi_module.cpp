@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "win/fault_guard.h"
+#include "imaging/fault_guard.h"
 #include "win/text.h"
 
 namespace {
@@ -104,6 +104,9 @@ std::string InfoText(const SpiPictureInfo& rec) {
 }  // namespace
 
 std::unique_ptr<LocalSpiModule> LocalSpiModule::Open(const std::string& fileName) {
+  // A plug-in may run a message loop (a message box) inside a guarded call: the window
+  // procedures it reaches there are Quiran's code, whose faults are not the plug-in's.
+  fault_guard::StandAsideInWindows();
   std::unique_ptr<LocalSpiModule> m(new LocalSpiModule);
   // A library that needs a missing DLL must fail quietly, not stop start-up with a dialog.
   DWORD oldMode = 0;

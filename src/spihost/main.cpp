@@ -17,7 +17,7 @@
 
 #include "imaging/spi_module.h"
 #include "spihost/protocol.h"
-#include "win/fault_guard.h"
+#include "imaging/fault_guard.h"
 
 using spihost::Message;
 using spihost::Msg;

@@ -1,5 +1,7 @@
 // Move-only owners for Win32 handles: one template serves an owned handle (released in the
-// destructor) and a borrowed one (never released), so a handle is never freed twice.
+// destructor) and a borrowed one (never released), so a handle is never freed twice. Kernel
+// handles that all close with CloseHandle still get a type each, named for what they hold, so
+// a process cannot be passed where a pipe is wanted.
 #pragma once
 #include <windows.h>
 #include <commctrl.h>
@@ -9,7 +11,7 @@
 
 namespace win {
 
-template <class T, BOOL(WINAPI* Release)(T), bool Owned = true>
+template <class T, BOOL(WINAPI* Release)(T), bool Owned = true, class Kind = void>
 class Handle {
  public:
   Handle() = default;
@@ -58,8 +60,20 @@ using Module = Handle<HMODULE, ReleaseModule>;
 using Menu = Handle<HMENU, DestroyMenuHandle>;
 using Icon = Handle<HICON, DestroyIconHandle>;
 using ImageList = Handle<HIMAGELIST, DestroyImageList>;
-// CreateFileW fails with INVALID_HANDLE_VALUE, not null: convert before storing.
+// CreateFileW and CreateNamedPipeW fail with INVALID_HANDLE_VALUE, not null: store their
+// result through ValidOrNull.
 using File = Handle<HANDLE, CloseHandle>;
+inline HANDLE ValidOrNull(HANDLE h) { return h == INVALID_HANDLE_VALUE ? nullptr : h; }
+struct ProcessKind;
+struct PipeKind;
+struct EventKind;
+struct FileMappingKind;
+struct JobKind;
+using Process = Handle<HANDLE, CloseHandle, true, ProcessKind>;
+using Pipe = Handle<HANDLE, CloseHandle, true, PipeKind>;
+using Event = Handle<HANDLE, CloseHandle, true, EventKind>;
+using FileMapping = Handle<HANDLE, CloseHandle, true, FileMappingKind>;
+using Job = Handle<HANDLE, CloseHandle, true, JobKind>;
 // A directory listing; FindFirst gives null, not INVALID_HANDLE_VALUE, when nothing matches.
 using FindHandle = Handle<HANDLE, FindClose>;
 inline HANDLE FindFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data) {

@@ -8,7 +8,7 @@
 
 #include "win/app.h"
 #include "win/error.h"
-#include "win/fault_guard.h"
+#include "imaging/fault_guard.h"
 #include "win/text.h"
 
 namespace win {
@@ -107,10 +107,30 @@ LRESULT CALLBACK Window::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return self ? self->Dispatch(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
 }
 
+namespace {
+
+DispatchHook dispatchHook;
+
+// The hook around one window procedure call.
+class HookScope {
+ public:
+  HookScope() : token_(dispatchHook.Enter ? dispatchHook.Enter() : nullptr) {}
+  ~HookScope() {
+    if (dispatchHook.Leave) dispatchHook.Leave(token_);
+  }
+  HookScope(const HookScope&) = delete;
+  HookScope& operator=(const HookScope&) = delete;
+
+ private:
+  void* token_;
+};
+
+}  // namespace
+
+void SetDispatchHook(DispatchHook hook) { dispatchHook = hook; }
+
 LRESULT Window::Dispatch(UINT msg, WPARAM wp, LPARAM lp) noexcept {
-  // A plug-in may run a message loop of its own (a message box) inside a guarded call: the
-  // window procedures it reaches are Quiran's code, whose faults are not the plug-in's.
-  fault_guard::Unguarded unguarded;
+  HookScope hook;
   HWND hwnd = hwnd_;
   LRESULT result = 0;
   if (msg == ShowPaintFailureMessage()) {

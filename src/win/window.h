@@ -18,6 +18,15 @@ namespace win {
 
 class GraphicControl;
 
+// Runs around every window procedure call of Quiran's windows: Enter before the handler,
+// Leave with Enter's answer after it. A layer that calls foreign code which may run a message
+// loop (the plug-ins) learns this way when Quiran's own code runs again.
+struct DispatchHook {
+  void* (*Enter)() = nullptr;
+  void (*Leave)(void* token) = nullptr;
+};
+void SetDispatchHook(DispatchHook hook);
+
 class Window {
  public:
   Window() = default;

@@ -1,8 +1,10 @@
-#include "win/fault_guard.h"
+#include "imaging/fault_guard.h"
 
 #include <windows.h>
 
 #include <cstdint>
+
+#include "win/window.h"
 
 namespace fault_guard {
 
@@ -274,15 +276,17 @@ __attribute__((noinline)) bool Call(void (*fn)(void*), void* context, unsigned l
   return true;
 }
 
-Unguarded::Unguarded() : guard_(Current()), wasArmed_(false) {
-  if (auto* g = static_cast<Guard*>(guard_)) {
-    wasArmed_ = g->armed;
-    g->armed = false;
-  }
+void* StandAside() {
+  Guard* g = Current();
+  if (!g || !g->armed) return nullptr;  // nothing to give back: an outer scope re-arms it
+  g->armed = false;
+  return g;
 }
 
-Unguarded::~Unguarded() {
-  if (auto* g = static_cast<Guard*>(guard_)) g->armed = wasArmed_;
+void Resume(void* token) {
+  if (auto* g = static_cast<Guard*>(token)) g->armed = true;
 }
+
+void StandAsideInWindows() { win::SetDispatchHook({&StandAside, &Resume}); }
 
 }  // namespace fault_guard

@@ -17,7 +17,8 @@
 //
 // Quiran's own code that runs inside a guarded call (a progress callback, a window procedure
 // reached from a message loop the foreign code runs) disarms the guard with Unguarded, so a
-// fault of Quiran's own is not taken for the foreign code's.
+// fault of Quiran's own is not taken for the foreign code's. The window layer knows nothing of
+// the guard: StandAsideInWindows has every window procedure of Quiran's do so.
 #pragma once
 
 namespace fault_guard {
@@ -33,18 +34,25 @@ bool Run(F& f, unsigned long* code) {
   return Call([](void* c) { (*static_cast<F*>(c))(); }, &f, code);
 }
 
-// While one lives, the innermost guard of this thread (if any) stands aside: a fault passes
-// it as if it were not there.
+// The innermost guard of this thread stands aside (a fault passes it as if it were not there)
+// until Resume is given what StandAside answered.
+void* StandAside();
+void Resume(void* token);
+
+// Stands aside while it lives.
 class Unguarded {
  public:
-  Unguarded();
-  ~Unguarded();
+  Unguarded() : token_(StandAside()) {}
+  ~Unguarded() { Resume(token_); }
   Unguarded(const Unguarded&) = delete;
   Unguarded& operator=(const Unguarded&) = delete;
 
  private:
-  void* guard_;
-  bool wasArmed_;
+  void* token_;
 };
+
+// From now on, every window procedure call of Quiran's windows stands aside: a plug-in that
+// runs a message loop inside a guarded call reaches Quiran's own code there.
+void StandAsideInWindows();
 
 }  // namespace fault_guard
