@@ -12,6 +12,7 @@
 #include "catalogue/hint_form.h"
 #include "catalogue/item_text.h"
 #include "imaging/exif_orientation.h"
+#include "imaging/spi_host.h"
 #include "print/print_action.h"
 #include "viewer/view_form.h"
 #include "win/app.h"
@@ -25,7 +26,7 @@ using app::ActionId;
 
 namespace {
 
-enum ControlId { kCoolBar1 = 1001, kToolBar1, kToolBar2, kStatusBar1, kPanel1, kPanel2, kStageItem, kTreeView1, kListBox1 };
+using enum app::ControlId;
 
 constexpr SIZE kImageSize{24, 24};
 constexpr SIZE kButtonSize{32, 32};
@@ -216,12 +217,13 @@ TForm1::TForm1(std::string libraryPath)
   SetSPIPlacement(PluginSettings.InProcess() ? TSPIPlacement::InProcess : TSPIPlacement::Helper);
   SPIs1 = std::make_unique<TSPIs>();
   SPIs1->SearchOptions = SearchSet({spsSusieDir, spsAppDir, spsCurrentDir, spsSystemDir, spsWindowsDir});
+  // The status bar names the plug-in and the file of each fault, and sums up a folder's.
+  SPIs1->OnPluginFault = [this](TSPIs& spis, const TPluginFault&) { SetStatusText(1, spis.Faults().Summary()); };
   SPIs1->Loaded();
   SPIs1->SetFormatChoice(std::move(choice));
-  // A plug-in that faulted is not used again this run; the user learns which one.
-  SPIs1->OnPluginFault = [this](TSPIs&, TSPI& spi) {
-    SetStatusText(1, std::string(sjis::ExtractFileName(spi.FileName())) + " は異常のため停止しました");
-  };
+  // Said once: a helper that could not be started.
+  if (std::string notice = MissingHelperNotice(); !notice.empty())
+    SetStatusText(1, SPIs1->Faults().Empty() ? notice : notice + "。" + SPIs1->Faults().Summary());
 
   FormCreate();
   created_ = true;

@@ -1,12 +1,15 @@
 // The main window's plug-in commands: the information and selection dialogs reached through
-// the menu, the choice of formats kept beside the library across a restart, and the notice of
-// a plug-in that faulted.
+// the menu, the choice of formats kept beside the library across a restart, where plug-ins run
+// as the settings say, and what a plug-in's fault costs a folder and tells the user.
 #include <gtest/gtest.h>
 
+#include "album/album_file.h"
 #include "app/form1.h"
+#include "catalogue/gauge_form.h"
 #include "imaging/spi_bitmap.h"
 #include "imaging/win_test_util.h"
 #include "win/file_io.h"
+#include "win/test_dialogs.h"
 
 using namespace imgtest;
 
@@ -27,6 +30,7 @@ class FormPluginCommands : public testing::Test {
   void TearDown() override {
     SetCurrentDirectoryW(oldDir);
     DonePictureFormats();
+    SetSPIPlacement(TSPIPlacement::Helper);
   }
   TempDir plugins, library, pictures;
   std::string lib = library.Path() + "Quiran.Alb";
@@ -85,14 +89,95 @@ TEST_F(FormPluginCommands, ADamagedSettingsFileMeansEveryFormatInUse) {
   SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
 }
 
-TEST_F(FormPluginCommands, AFaultingPluginIsNamedInTheStatusBarOnce) {
+TEST_F(FormPluginCommands, PluginFaultsAreNamedInTheStatusBarAndSummedUp) {
   TForm1 form(lib);
   TPicture picture;
   picture.LoadFromFile(pictures.File("a.pfl", Ppm(2, 2)));  // the faulting plug-in first
   EXPECT_EQ(picture.Width(), 2);
-  EXPECT_EQ(form.StatusText(1), "fault" + PluginExt() + " は異常のため停止しました");
-  form.SetStatusText(1, "");
+  EXPECT_EQ(form.StatusText(1), "fault" + PluginExt() + " が a.pfl で異常を起こしました");
+  // Another file of the folder: the first is not forgotten.
   picture.LoadFromFile(pictures.File("b.pfl", Ppm(2, 2)));
-  EXPECT_EQ(form.StatusText(1), "");
+  EXPECT_EQ(form.StatusText(1), "プラグインの異常 2 件: fault" + PluginExt() + " (a.pfl ほか 1 件)");
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+}
+
+TEST_F(FormPluginCommands, InProcessInTheSettingsFileIsReadAtStart) {
+  const std::string ini = "[Plugins]\r\nInProcess=1\r\n";
+  TempDir::Write(library.Path() + "Quiran.ini", Bytes(ini.begin(), ini.end()));
+  {
+    TForm1 form(lib);
+    ASSERT_EQ(form.SPIs1->Count(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_NE(form.SPIs1->Items(i)->Handle(), nullptr) << i;
+    SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+  }
+  DeleteFileW(win::Wide(library.Path() + "Quiran.ini").c_str());
+  TForm1 form(lib);
+  ASSERT_EQ(form.SPIs1->Count(), 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(form.SPIs1->Items(i)->Handle(), nullptr) << i;
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+}
+
+namespace {
+
+// A folder of nine pictures read by one plug-in, which faults on the first of them (16 pixels
+// wide), the way a PNG plug-in faults on 16-bit PNGs it cannot read, shown in the main window.
+class FormPluginFault : public testing::Test {
+ protected:
+  void SetUp() override {
+    plugins.CopyPlugin("picky");
+    pictures.File("a16.ppk", Ppm(16, 12));
+    for (int i = 1; i <= 8; ++i) pictures.File("b" + std::to_string(i) + ".ppk", Ppm(20, 15));
+    TFolderList folders;
+    folders.push_back({pictures.win::TempFolder::Path(), std::make_unique<TFolderRecord>()});
+    std::vector<AlbumRef> albums = {AlbumRef{"写真", 0x0000FF, "ＭＳ 明朝", 0xFFFFFF, folders}};
+    win::TempFolder::Write(library.Path() + "Quiran.Alb", WriteAlbumLibrary(albums));
+    GetCurrentDirectoryW(MAX_PATH, oldDir);
+    SetCurrentDirectoryW(win::Wide(plugins.Path()).c_str());
+    InitPictureFormats();
+  }
+  void TearDown() override {
+    SetCurrentDirectoryW(oldDir);
+    DonePictureFormats();
+    SetSPIPlacement(TSPIPlacement::Helper);
+  }
+  // Opens the album and shows its folder; answers the number of items with a thumbnail.
+  int ShowFolder(TForm1& form) {
+    form.BookShape1Click(*form.Books[0]);
+    HWND tree = form.TreeView1.Handle();
+    auto folder = reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(form.RootNode)));
+    form.TreeView1.Select(folder);
+    form.TreeView1Click();
+    int made = 0;
+    for (const TFileItem& item : form.Folder.Items) made += item.Entry && item.Entry->Thumbnail;
+    return made;
+  }
+  void LeaveFolder(TForm1& form) {
+    form.TreeView1.Select(form.RootNode);
+    form.TreeView1Click();
+  }
+  TempDir plugins, library, pictures;
+  wchar_t oldDir[MAX_PATH];
+  TGaugeForm gauge;
+};
+
+}  // namespace
+
+TEST_F(FormPluginFault, InItsHelperAPluginFaultCostsOnlyTheFileItFaultedOn) {
+  TForm1 form(library.Path() + "Quiran.Alb");
+  form.GaugeForm = &gauge;
+  ResetPluginLog(plugins.Path() + "picky" + PluginExt());
+  EXPECT_EQ(ShowFolder(form), 8);
+  ASSERT_EQ(form.Folder.Items.size(), 9u);
+  EXPECT_FALSE(form.Folder.Items[0].Entry && form.Folder.Items[0].Entry->Thumbnail);
+  EXPECT_EQ(form.Folder.Items[8].Entry->PixelWidth, 20);
+  EXPECT_EQ(form.StatusText(1), "picky" + PluginExt() + " が a16.ppk で異常を起こしました");
+  EXPECT_FALSE(form.SPIs1->Items(0)->SetAside());
+  // Shown again: the file it faulted on is not given to it again; the others come from the cache.
+  LeaveFolder(form);
+  ResetPluginLog(plugins.Path() + "picky" + PluginExt());
+  EXPECT_EQ(ShowFolder(form), 8);
+  EXPECT_EQ(PluginLog(plugins.Path() + "picky" + PluginExt()).find("A16.PPK"), std::string::npos);
+  EXPECT_EQ(PluginLog(plugins.Path() + "picky" + PluginExt()).find("a16.ppk"), std::string::npos);
   SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
 }

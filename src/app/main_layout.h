@@ -16,6 +16,9 @@ struct Extent {
   bool operator==(const Extent&) const = default;
 };
 
+// The main window's child windows, by control id (a program outside finds them by these too).
+enum ControlId { kCoolBar1 = 1001, kToolBar1, kToolBar2, kStatusBar1, kPanel1, kPanel2, kStageItem, kTreeView1, kListBox1 };
+
 // Design sizes.
 inline constexpr int kClientWidth = 752, kClientHeight = 539;
 inline constexpr int kPanel1Width = 164, kPaneMin = 150;

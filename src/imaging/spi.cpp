@@ -19,23 +19,59 @@ std::string HexCode(unsigned long code) {
 }
 
 TSPIPlacement placement = TSPIPlacement::Helper;
+bool faultedInProcess = false;
+
+// The library in Quiran or in its helper, as the placement says; inside Quiran also when the
+// helper of Quiran's own kind cannot be started. A 64-bit Quiran keeps using 32-bit plug-ins
+// through their helper whatever the placement.
+std::unique_ptr<SpiModule> OpenModule(const std::string& fileName) {
+  const bool own = TSPIHost::KindFor(fileName) == TSPIHost::kOwn;
+  if (placement == TSPIPlacement::InProcess && own) return LocalSpiModule::Open(fileName);
+  bool noHelper = false;
+  std::unique_ptr<SpiModule> hosted = OpenHostedSpiModule(fileName, &noHelper);
+  if (noHelper && own) return LocalSpiModule::Open(fileName);
+  return hosted;
+}
+
+// The class factory, letting a plug-in's fault while it is built pass (the search reports it).
+std::unique_ptr<TSPI> CreateSPIOrFault(const std::string& fileName) {
+  try {
+    // The probe stays loaded while the result is built, so the library is loaded twice and
+    // released once by the probe.
+    std::unique_ptr<TSPI> probe = TSPI::Create(fileName);
+    TSPIClass cls = &TSPI::Create;
+    if (probe->APIVersion() == "00IN")
+      cls = &TInSPI::Create;
+    else if (probe->APIVersion() == "00AM")
+      cls = &TAmSPI::Create;
+    else if (probe->APIVersion() == "00XN")
+      cls = &TXnSPI::Create;
+    return cls(fileName);
+  } catch (const ESPIFOpenErrorSPI&) {
+    return nullptr;
+  } catch (const ESPIPluginFault&) {
+    throw;
+  } catch (const ESPIInvalidSPI&) {
+    return nullptr;
+  }
+}
 
 }  // namespace
 
 // ---- TSPI ----
 
-void SetSPIPlacement(TSPIPlacement p) { placement = p; }
+void SetSPIPlacement(TSPIPlacement p) {
+  placement = p;
+  faultedInProcess = false;
+  LocalSpiModule::KeepLibrariesLoaded(false);
+}
 TSPIPlacement SPIPlacement() { return placement; }
+bool SPIFaultedInProcess() { return faultedInProcess; }
 
 TSPI::TSPI(const std::string& fileName) {
   // 1. Load the library by the name passed in, here or in the helper of its kind; 2. its path
   // as the system reports it; 3. the nine entry points, a missing one noted as missing.
-  // Inside Quiran only what it can load itself: a 64-bit Quiran goes on using 32-bit plug-ins
-  // through their helper.
-  if (placement == TSPIPlacement::InProcess && TSPIHost::KindFor(fileName) == TSPIHost::kOwn)
-    module_ = LocalSpiModule::Open(fileName);
-  else
-    module_ = OpenHostedSpiModule(fileName);
+  module_ = OpenModule(fileName);
   if (!module_) throw ESPIFOpenErrorSPI(Format("%s:Susie Pluginがロードできませんでした", {fileName}));
   fileName_ = module_->FileName();
 }
@@ -75,24 +111,48 @@ void TSPI::Require(SpiEntry entry, const char* name) const {
 
 template <class F>
 auto TSPI::Guarded(const char* name, F call) -> decltype(call()) {
-  if (faulted_) throw ESPIPluginFault(Format("%s:異常を起こしたSusie Pluginは使えません", {fileName_}));
+  if (setAside_) throw ESPIPluginFault(Format("%s:異常を起こしたSusie Pluginは使えません", {fileName_}), false);
+  if (faultedInProcess && module_->Handle()) LeaveProcessAfterFault();
   try {
     return call();
+  } catch (const SpiCallFailed& failure) {
+    if (failure.What() == SpiCallFailed::TooLarge)
+      throw ESPICallFailed(Format("%s:画像が大きすぎて読み込めません", {fileName_}));
+    throw ESPICallFailed(Format("%s:Susie Pluginの補助プロセス %s を起動できません",
+                                {fileName_, sjis::ExtractFileName(TSPIHost::ProgramPath(TSPIHost::KindFor(fileName_)))}));
   } catch (const SpiFault& fault) {
-    faulted_ = true;
-    if (owner_ && owner_->OnPluginFault) owner_->OnPluginFault(*owner_, *this);
+    // In a helper the fault cost the helper, which the next call starts anew; whether the
+    // plug-in is set aside is the manager's to say. Inside Quiran its memory may be damaged.
+    const bool inProcess = module_->Handle() != nullptr;
+    if (inProcess) {
+      setAside_ = true;
+      faultedInProcess = true;
+      placement = TSPIPlacement::Helper;
+      LocalSpiModule::KeepLibrariesLoaded(true);
+    }
     switch (fault.What()) {
       case SpiFault::Hung:
-        throw ESPIPluginFault(Format("%s:Susie Pluginの%sが応答しません", {fileName_, name}));
+        throw ESPIPluginFault(Format("%s:Susie Pluginの%sが応答しません", {fileName_, name}), inProcess);
       case SpiFault::Garbled:
-        throw ESPIPluginFault(Format("%s:Susie Pluginの%sで補助プロセスの応答が正しくありません", {fileName_, name}));
+        throw ESPIPluginFault(Format("%s:Susie Pluginの%sで補助プロセスの応答が正しくありません", {fileName_, name}),
+                              inProcess);
       case SpiFault::Died:
         throw ESPIPluginFault(
-            Format("%s:Susie Pluginの%sの実行中に補助プロセスが終了しました (%s)", {fileName_, name, HexCode(fault.Code())}));
+            Format("%s:Susie Pluginの%sの実行中に補助プロセスが終了しました (%s)", {fileName_, name, HexCode(fault.Code())}),
+            inProcess);
       default:
-        throw ESPIPluginFault(Format("%s:Susie Pluginの%sで例外 %s が発生しました", {fileName_, name, HexCode(fault.Code())}));
+        throw ESPIPluginFault(Format("%s:Susie Pluginの%sで例外 %s が発生しました", {fileName_, name, HexCode(fault.Code())}),
+                              inProcess);
     }
   }
+}
+
+void TSPI::LeaveProcessAfterFault() {
+  if (leaveTried_) return;
+  leaveTried_ = true;
+  bool noHelper = false;
+  std::unique_ptr<SpiModule> hosted = OpenHostedSpiModule(fileName_, &noHelper);
+  if (hosted) module_ = std::move(hosted);  // else no helper (or it cannot load it there): it stays
 }
 
 void TSPI::CheckAPI() { Require(kGetPluginInfo, "GetPluginInfo"); }
@@ -142,20 +202,8 @@ void TAmSPI::CheckAPI() {
 
 std::unique_ptr<TSPI> CreateSPI(const std::string& fileName) {
   try {
-    // The probe stays loaded while the result is built, so the library is loaded twice and
-    // released once by the probe.
-    std::unique_ptr<TSPI> probe = TSPI::Create(fileName);
-    TSPIClass cls = &TSPI::Create;
-    if (probe->APIVersion() == "00IN")
-      cls = &TInSPI::Create;
-    else if (probe->APIVersion() == "00AM")
-      cls = &TAmSPI::Create;
-    else if (probe->APIVersion() == "00XN")
-      cls = &TXnSPI::Create;
-    return cls(fileName);
-  } catch (const ESPIFOpenErrorSPI&) {
-    return nullptr;
-  } catch (const ESPIInvalidSPI&) {
+    return CreateSPIOrFault(fileName);
+  } catch (const ESPIPluginFault&) {
     return nullptr;
   }
 }
@@ -275,10 +323,15 @@ void TSPIs::SearchDir(const std::string& directory, const std::string& mask) {
     if (!accept) continue;
     std::unique_ptr<TSPI> spi;
     try {
-      spi = CreateSPI(path);
+      spi = CreateSPIOrFault(path);
     } catch (const ESPIInvalidAPI&) {
       // A library that lacks a function its kind needs is skipped like one that cannot be
       // loaded: one bad file must not stop the program from starting.
+      continue;
+    } catch (const ESPIPluginFault& fault) {
+      // It faulted while being loaded: skipped, and the user told which one.
+      TPluginFault f = faults_.Note(path, std::string(), fault.InProcess());
+      if (OnPluginFault) OnPluginFault(*this, f);
       continue;
     }
     if (!spi) continue;
@@ -342,8 +395,14 @@ void TSPIs::GetSPIs(const std::vector<TSPIClassTest>& classes, const std::string
   list.insert(list.end(), back.begin(), back.end());
 }
 
+void TSPIs::NotePluginFault(TSPI& spi, const std::string& file, bool inProcess) {
+  TPluginFault f = faults_.Note(spi.FileName(), file, inProcess);
+  if (f.SetAside) spi.setAside_ = true;
+  if (OnPluginFault) OnPluginFault(*this, f);
+}
+
 bool TSPIs::UsableFor(const TSPI& spi, const std::string& upperName) const {
-  if (spi.Faulted()) return false;
+  if (spi.SetAside()) return false;
   if (choice_.AllInUse() || spi.Filters().empty()) return true;
   bool anyInUse = false, matchesInUse = false, matchesWithdrawn = false;
   for (std::size_t j = 0; j < spi.Filters().size(); ++j) {

@@ -13,6 +13,7 @@
 #include "imaging/format_choice.h"
 #include "imaging/graphics.h"
 #include "imaging/info_record.h"
+#include "imaging/plugin_faults.h"
 #include "imaging/spi_module.h"
 #include "win/error.h"
 
@@ -23,9 +24,21 @@ class ESPIInvalidAPI : public Exception { using Exception::Exception; };
 class ESPIFOpenErrorSPI : public Exception { using Exception::Exception; };
 class ESPIDupCreateSPIs : public Exception { using Exception::Exception; };
 // A plug-in faulted inside a call (a fault it left unhandled: access violation, a
-// floating-point exception, an exception of its own runtime...), or is asked again after it
-// did. While searching it is treated like a file that is not a usable plug-in.
-class ESPIPluginFault : public ESPIInvalidSPI { using ESPIInvalidSPI::ESPIInvalidSPI; };
+// floating-point exception, an exception of its own runtime...), its helper died or stopped
+// answering during the call, or it is asked again after it was set aside. While searching it
+// is treated like a file that is not a usable plug-in.
+class ESPIPluginFault : public ESPIInvalidSPI {
+ public:
+  ESPIPluginFault(std::string message, bool inProcess) : ESPIInvalidSPI(std::move(message)), inProcess_(inProcess) {}
+  // The plug-in ran inside Quiran (not in a helper) when it faulted.
+  bool InProcess() const { return inProcess_; }
+
+ private:
+  bool inProcess_;
+};
+// A call failed for a reason that is not the plug-in's (its helper cannot be started, the
+// picture is too large to hand over): only this call failed.
+class ESPICallFailed : public ESPIInvalidSPI { using ESPIInvalidSPI::ESPIInvalidSPI; };
 
 // ---- plug-in classes ----
 
@@ -50,14 +63,18 @@ class TSPI {
   const std::vector<std::string>& Filters() const { return filters_; }
   const std::vector<std::string>& Descriptions() const { return descriptions_; }
   bool CanLoad() const { return canLoad_; }
-  // True once the plug-in has faulted: its memory may be damaged, so it is not called again.
-  bool Faulted() const { return faulted_; }
+  // True once the plug-in is set aside (TPluginFaults says when): it is not called again.
+  bool SetAside() const { return setAside_; }
+  // The manager whose list holds it, or null.
+  TSPIs* Owner() const { return owner_; }
 
   // The library's exported function of that name, or null (always null in a helper).
   FARPROC GetProc(const char* name) const { return module_->Proc(name); }
   // Guarded calls: ESPIInvalidAPI when the entry point is missing, ESPIPluginFault when the
-  // plug-in faults inside the call (or its helper dies or stops answering) or has faulted
-  // before; otherwise the plug-in's answer unchanged.
+  // plug-in faults inside the call (or its helper dies or stops answering) or is set aside,
+  // ESPICallFailed when the call could not be made; otherwise the plug-in's answer unchanged.
+  // A fault inside Quiran sets the plug-in aside at once, and from then on every plug-in of
+  // the run goes to its helper (where one can be started).
   int GetPluginInfo(int infoNo, LPSTR buffer, int bufferLength);
 
   // Format pairs read at construction are limited to this many: a plug-in that answers every
@@ -80,6 +97,8 @@ class TSPI {
   // Runs a plug-in call, turning its fault into ESPIPluginFault.
   template <class F>
   auto Guarded(const char* name, F call) -> decltype(call());
+  // After a fault inside Quiran, a plug-in still inside goes to its helper before its next call.
+  void LeaveProcessAfterFault();
 
   std::unique_ptr<SpiModule> module_;
 
@@ -91,8 +110,9 @@ class TSPI {
   std::string fileName_, apiVersion_, pluginInfo_;
   std::vector<std::string> filters_, descriptions_;
   bool canLoad_ = false;
-  bool faulted_ = false;
-  TSPIs* owner_ = nullptr;  // the manager whose list holds this plug-in, told of a fault
+  bool setAside_ = false;
+  bool leaveTried_ = false;
+  TSPIs* owner_ = nullptr;
 };
 
 // Plug-ins that read files.
@@ -150,10 +170,14 @@ class TXnSPI : public TSPI {
 
 // Where plug-in code runs: each library in a helper process of its own kind (the default), so
 // that no plug-in can take Quiran down and a 64-bit Quiran can use 32-bit plug-ins; or inside
-// Quiran itself, as the settings file may choose for a plug-in that needs it.
+// Quiran itself, as the settings file may choose for a plug-in that needs it. Where the helper
+// cannot be started, plug-ins of Quiran's own kind run inside Quiran as well.
 enum class TSPIPlacement { Helper, InProcess };
+// Set at start (and by tests): a run begins, with no fault inside Quiran noted yet.
 void SetSPIPlacement(TSPIPlacement placement);
 TSPIPlacement SPIPlacement();
+// True once a plug-in has faulted inside Quiran this run: Quiran's memory may be damaged.
+bool SPIFaultedInProcess();
 
 // The class factory: a plug-in object of the class its API version names, or null when the
 // file cannot be loaded or is no usable plug-in. ESPIInvalidAPI passes on.
@@ -195,8 +219,14 @@ class TSPIs {
   TSPISearchingEvent OnSearching;
   TSPIPictureRegisterEvent OnPictureRegister;
 
-  // Called once for a plug-in the first time it faults; it is not called again this run.
-  std::function<void(TSPIs& sender, TSPI& spi)> OnPluginFault;
+  // Called after each fault of a plug-in, also of one that faulted while being loaded.
+  std::function<void(TSPIs& sender, const TPluginFault& fault)> OnPluginFault;
+  // The faults of the run: which files each plug-in failed on, and the status bar's account.
+  const TPluginFaults& Faults() const { return faults_; }
+  // The loader's reports: the plug-in faulted while reading the file (empty: no name), or read
+  // one. A fault may set it aside (TPluginFaults).
+  void NotePluginFault(TSPI& spi, const std::string& file, bool inProcess);
+  void NotePluginSuccess(const TSPI& spi) { faults_.NoteSuccess(spi.FileName()); }
 
   // The plug-in file masks of this build: "*.spi"; a 64-bit build also finds the 64-bit
   // plug-ins, named "*.sph".
@@ -239,6 +269,7 @@ class TSPIs {
   void Changed();
 
   std::vector<std::unique_ptr<TSPI>> items_;
+  TPluginFaults faults_;
   TFormatChoice choice_;
   std::uint64_t generation_ = 0;
 };

@@ -67,6 +67,7 @@ void TInSPIAble::LoadFromStream(TStream& stream) {
     memory = &copy;
   }
   serial_ = NextSerial();
+  callFailure_.clear();
   bool loaded;
   std::string_view ext = Ext;
   if (!ext.empty()) ext.remove_prefix(1);
@@ -74,7 +75,8 @@ void TInSPIAble::LoadFromStream(TStream& stream) {
     loaded = LoadBySPIs(*memory) || LoadNative(*memory);
   else
     loaded = LoadNative(*memory) || LoadBySPIs(*memory);
-  if (!loaded) throw EInvalidGraphic("認識できない画像形式です");
+  // A plug-in call that could not be made says more than that nothing could read the data.
+  if (!loaded) throw EInvalidGraphic(callFailure_.empty() ? std::string("認識できない画像形式です") : callFailure_);
 }
 
 bool TInSPIAble::LoadNative(TMemoryStream& stream) {
@@ -132,6 +134,9 @@ bool TInSPIAble::LoadFromMemory(TInSPI& plugin, const std::uint8_t* data, std::s
   }
   // The length is pointer-sized in the interface (32 bits in a 32-bit process).
   if (size > static_cast<std::size_t>(std::numeric_limits<LONG_PTR>::max())) return false;
+  // A plug-in set aside is not called, nor one with a file it faulted on earlier in the run.
+  TSPIs* const spis = plugin.Owner();
+  if (plugin.SetAside() || (spis && spis->Faults().FailedOn(plugin.FileName(), FileName))) return false;
   try {
     if (plugin.IsSupported(FileName.c_str(), d) == 0) return false;
 
@@ -154,12 +159,18 @@ bool TInSPIAble::LoadFromMemory(TInSPI& plugin, const std::uint8_t* data, std::s
       std::rethrow_exception(std::exchange(pendingFailure_, nullptr));
     }
     if (r != 0) return false;
+    if (spis) spis->NotePluginSuccess(plugin);
     if (!picture) throw EInvalidGraphic("プラグインの出力した画像が正しくありません");
     bool success = false;
     OnLoadDIB(picture->Info(), picture->InfoSize(), picture->Bits(), picture->BitsSize(), info, success);
     return success;
-  } catch (const ESPIPluginFault&) {
-    // The plug-in faulted: it has failed for this data, and the load goes on without it.
+  } catch (const ESPIPluginFault& fault) {
+    // The plug-in faulted: it has failed for this file, and the load goes on without it.
+    if (spis) spis->NotePluginFault(plugin, FileName, fault.InProcess());
+    return false;
+  } catch (const ESPICallFailed& failure) {
+    // Not the plug-in's failure: the next plug-in, and Quiran's own reader, are tried.
+    if (callFailure_.empty()) callFailure_ = failure.Message();
     return false;
   }
 }

@@ -54,6 +54,7 @@ class TInSPIAble {
  private:
   void Notify(TProgressStage stage, int percent, bool redrawNow);
   std::exception_ptr pendingFailure_;  // a listener's failure, raised after the plug-in returns
+  std::string callFailure_;            // the first plug-in call of the load that could not be made
   std::uint64_t serial_ = 0;           // names the data of the load running
 };
 

@@ -242,34 +242,59 @@ TEST_P(SpiLoader, EveryInformationLayoutAndOnlyLiveHandles) {
   EXPECT_EQ(picture.Width(), 2);
 }
 
-TEST_P(SpiLoader, AFaultingPluginIsNotCalledAgain) {
+TEST_P(SpiLoader, AFaultCostsThePluginItsFile) {
   Add("ppm");
   Add("fault");
   Add("fault_issupported");
-  std::vector<std::string> told;
-  spis_->OnPluginFault = [&](TSPIs&, TSPI& spi) { told.emplace_back(sjis::ExtractFileName(spi.FileName())); };
+  std::vector<TPluginFault> told;
+  spis_->OnPluginFault = [&](TSPIs&, const TPluginFault& f) { told.push_back(f); };
   TPicture picture;
   // The plug-in claiming ".pfl" is tried first and faults in GetPicture; the PPM reader follows.
-  picture.LoadFromFile(dir_.File("a.pfl", Ppm(3, 3)));
+  const std::string a = dir_.File("a.pfl", Ppm(3, 3));
+  picture.LoadFromFile(a);
   EXPECT_EQ(picture.Pixels().Pixel(2, 2), PpmColor(2, 2));
   EXPECT_NE(PluginLog(Plugin("fault")).find("GetPicture("), std::string::npos);
-  EXPECT_TRUE(spis_->Items(1)->Faulted());
-  EXPECT_EQ(told, std::vector<std::string>{"fault" + PluginExt()});
-  // Its memory may be damaged: the second picture of its format goes to the next plug-in
-  // without the faulted one being called, and the user is not told again.
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_TRUE(sjis::SameTextAscii(told[0].Plugin, Plugin("fault")));
+  EXPECT_EQ(told[0].File, a);
+  EXPECT_EQ(told[0].InProcess, GetParam() == Where::InProcess);
+  // The same file is not given to it again this run, wherever it runs.
+  ResetPluginLog(Plugin("fault"));
+  picture.LoadFromFile(a);
+  EXPECT_EQ(picture.Width(), 3);
+  EXPECT_EQ(PluginLog(Plugin("fault")), "");
+  EXPECT_EQ(told.size(), 1u);
+  // A fault in IsSupported counts the same.
+  picture.LoadFromFile(dir_.File("b.pfi", Ppm(2, 2)));
+  EXPECT_EQ(picture.Pixels().Pixel(1, 1), PpmColor(1, 1));
+  ASSERT_EQ(told.size(), 2u);
+  EXPECT_TRUE(sjis::SameTextAscii(told[1].Plugin, Plugin("fault_issupported")));
+  // Chosen as the only plug-in for the file it faulted on, it fails at once.
+  TSPIBitmap only;
+  only.SPI = static_cast<TInSPI*>(spis_->Items(1));
+  EXPECT_THROW(only.LoadFromFile(a), EInvalidGraphic);
+  EXPECT_EQ(PluginLog(Plugin("fault")), "");
+}
+
+TEST_P(SpiLoader, InsideQuiranTheFirstFaultSetsThePluginAsideElsewhereOnlyItsFileIsLost) {
+  Add("ppm");
+  TInSPI* fault = Add("fault");
+  TPicture picture;
+  picture.LoadFromFile(dir_.File("a.pfl", Ppm(3, 3)));
   ResetPluginLog(Plugin("fault"));
   picture.LoadFromFile(dir_.File("b.pfl", Ppm(2, 2)));
   EXPECT_EQ(picture.Pixels().Pixel(1, 1), PpmColor(1, 1));
-  EXPECT_EQ(PluginLog(Plugin("fault")), "");
-  picture.LoadFromFile(dir_.File("b.pfi", Ppm(2, 2)));
-  EXPECT_EQ(told, (std::vector<std::string>{"fault" + PluginExt(), "fault_issupported" + PluginExt()}));
-  // Chosen as the only plug-in it fails at once, and the program runs on.
-  TSPIBitmap only;
-  only.SPI = static_cast<TInSPI*>(spis_->Items(1));
-  EXPECT_THROW(only.LoadFromFile(dir_.File("c.pfl", Ppm(2, 2))), EInvalidGraphic);
-  EXPECT_EQ(PluginLog(Plugin("fault")), "");
-  std::vector<std::uint8_t> block(2048, 0);
-  EXPECT_THROW(static_cast<TInSPI*>(spis_->Items(2))->IsSupported("x", block.data()), ESPIPluginFault);
+  if (GetParam() == Where::InProcess) {
+    // Its fault may have damaged Quiran's memory: not called again, not even for another file.
+    EXPECT_TRUE(fault->SetAside());
+    EXPECT_EQ(PluginLog(Plugin("fault")), "");
+    std::vector<std::uint8_t> block(2048, 0);
+    EXPECT_THROW(fault->IsSupported("x", block.data()), ESPIPluginFault);
+  } else {
+    // In its helper the fault took only the helper with it: the next file is tried again.
+    EXPECT_FALSE(fault->SetAside());
+    EXPECT_NE(PluginLog(Plugin("fault")).find("GetPicture("), std::string::npos);
+  }
 }
 
 TEST_P(SpiLoader, APluginCatchingItsOwnFaultsKeepsWorking) {
@@ -279,7 +304,7 @@ TEST_P(SpiLoader, APluginCatchingItsOwnFaultsKeepsWorking) {
   TPicture picture;
   picture.LoadFromFile(dir_.File("a.pct", Ppm(4, 2)));
   EXPECT_EQ(picture.Pixels().Pixel(3, 1), PpmColor(3, 1));
-  EXPECT_FALSE(own->Faulted());
+  EXPECT_FALSE(own->SetAside());
   const std::string log = PluginLog(Plugin("catch"));
   EXPECT_NE(log.find("Caught(E0000001);"), std::string::npos) << log;  // its own exception
   EXPECT_EQ(log.find("NotCaught"), std::string::npos) << log;
@@ -300,7 +325,7 @@ TEST_P(SpiLoader, FloatingPointExceptionsAreFaultsToo) {
   TPicture picture;
   picture.LoadFromFile(dir_.File("a.pfp", Ppm(3, 3)));
   EXPECT_EQ(picture.Pixels().Pixel(2, 2), PpmColor(2, 2));  // read by the next plug-in
-  EXPECT_TRUE(spis_->Items(1)->Faulted());
+  EXPECT_TRUE(spis_->Faults().FailedOn(spis_->Items(1)->FileName(), dir_.Path() + "a.pfp"));
   // Quiran's own arithmetic goes on as before: masks and rounding are back, nothing pending.
   asm volatile("fnstcw %0" : "=m"(x87After));
   asm volatile("stmxcsr %0" : "=m"(csrAfter));
@@ -332,7 +357,23 @@ TEST_P(SpiLoaderInProcess, AFaultInQuiransOwnListenerIsNotThePlugins) {
   unsigned long code = 0;
   EXPECT_FALSE(fault_guard::Run(load, &code)) << calls;
   EXPECT_FALSE(loaded);
-  EXPECT_FALSE(progress->Faulted());
+  EXPECT_FALSE(progress->SetAside());
+}
+
+TEST_P(SpiLoaderInProcess, BlocksOfAFailedCallAreFreed) {
+  // The plug-in allocates both blocks and answers failure: the blocks are Quiran's to free.
+  TInSPI* failing = Add("fail_blocks");
+  TSPIBitmap bitmap;
+  bitmap.SPI = failing;
+  EXPECT_THROW(bitmap.LoadFromFile(dir_.File("a.pfb", Ppm(30, 20))), EInvalidGraphic);
+  EXPECT_NE(PluginLog(Plugin("fail_blocks")).find("GetPicture("), std::string::npos);
+  auto lastBlock = reinterpret_cast<HLOCAL(WINAPI*)(int)>(failing->GetProc("TestLastBlock"));
+  ASSERT_NE(lastBlock, nullptr);
+  for (int which : {0, 1}) {
+    ASSERT_NE(lastBlock(which), nullptr);
+    EXPECT_EQ(LocalFlags(lastBlock(which)), static_cast<UINT>(LMEM_INVALID_HANDLE)) << which;
+  }
+  EXPECT_FALSE(failing->SetAside());
 }
 
 TEST_P(SpiLoader, ProgressFromThePlugin) {

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "spihost/pe_machine.h"
+#include "win/app.h"
 #include "win/error.h"
 #include "win/sjis.h"
 #include "win/text.h"
@@ -14,8 +16,13 @@ using spihost::Msg;
 namespace {
 
 DWORD silenceLimit = TSPIHost::kDefaultSilence;
+DWORD callLimit = TSPIHost::kDefaultCallLimit;
+std::string programPaths[2];  // set by tests; empty: beside the program
+TSPIWaitCancel* waitCancel = nullptr;
 
 constexpr std::uint64_t kMinSection = 1u << 20;
+// A block larger than this is made smaller again when a picture needs a quarter of it or less.
+constexpr std::uint64_t kShrinkAbove = 64u << 20;
 constexpr std::uint64_t kAlign = 4096;
 
 std::uint64_t AlignUp(std::uint64_t v, std::uint64_t a) { return (v + a - 1) / a * a; }
@@ -32,7 +39,7 @@ double Now() {
 // ---- the shared block ----
 
 struct TSPIHost::Section {
-  win::File Mapping;
+  win::FileMapping Mapping;
   std::uint8_t* View = nullptr;
   std::uint64_t Size = 0;
   ~Section() {
@@ -85,21 +92,44 @@ class HostedSpiModule : public SpiModule {
   std::uint64_t incarnation_ = 0;
 };
 
-std::unique_ptr<SpiModule> OpenHostedSpiModule(const std::string& fileName) {
+std::unique_ptr<SpiModule> OpenHostedSpiModule(const std::string& fileName, bool* noHelper) {
   auto m = std::make_unique<HostedSpiModule>(TSPIHost::Of(TSPIHost::KindFor(fileName)), fileName);
-  return m->Load() ? std::move(m) : nullptr;
+  try {
+    if (m->Load()) return m;
+  } catch (const SpiCallFailed&) {
+    if (noHelper) *noHelper = true;
+  }
+  return nullptr;
 }
+
+std::string MissingHelperNotice() {
+  const TSPIHost::Kind other = TSPIHost::kOwn == TSPIHost::k64Bit ? TSPIHost::k32Bit : TSPIHost::k64Bit;
+  auto name = [](TSPIHost::Kind k) { return std::string(sjis::ExtractFileName(TSPIHost::ProgramPath(k))); };
+  std::string notice;
+  if (TSPIHost::Of(TSPIHost::kOwn).Missing())
+    notice = Format("%s を起動できないため、プラグインを Quiran の中で動かしています", {name(TSPIHost::kOwn)});
+  if (TSPIHost::kOwn == TSPIHost::k64Bit && TSPIHost::Of(other).Missing())
+    notice += (notice.empty() ? "" : "。") + Format("%s を起動できないため、32 ビットのプラグインは使えません", {name(other)});
+  return notice;
+}
+
+TSPIWaitCancel::TSPIWaitCancel(HWND window, std::function<bool()> cancelled)
+    : window_(window), cancelled_(std::move(cancelled)), outer_(waitCancel) {
+  waitCancel = this;
+}
+
+TSPIWaitCancel::~TSPIWaitCancel() { waitCancel = outer_; }
 
 bool HostedSpiModule::Load() {
   std::lock_guard<std::recursive_mutex> lock(host_.mutex_);
   Message m;
   try {
-    host_.Run();
+    host_.Run();  // SpiCallFailed when it cannot be started
     Message request{Msg::Load};
     request.Text = path_;
     m = host_.Ask(request, Msg::Loaded);
   } catch (const SpiFault&) {
-    return false;  // no helper, or the library took it down while loading
+    return false;  // the library took the helper down while loading
   }
   if (m.Type == Msg::LoadFailed) return false;
   id_ = m.Id;
@@ -181,26 +211,20 @@ int HostedSpiModule::GetPicture(const SpiData& data, SpiProgressCallback progres
   request.Length = data.Size;
   request.Flag = listened ? 1 : 0;
   host_.PutData(data);
-  Message m = host_.Ask(request, Msg::PictureAnswer, progress, userValue);
+  Message m = host_.Ask(request, Msg::PictureAnswer, progress, userValue, true);
   if (m.Value != 0 || !m.Flag) return m.Value;
-  // The picture goes after the data in the shared block, which grows for it when needed.
+  // The picture goes after the data in the shared block, which grows for it when needed. A
+  // picture too large for this process is let go in the helper, and only it fails.
   Message fetch{Msg::Fetch};
   const std::uint64_t infoAt = AlignUp(data.Readable(), kAlign);
   const std::uint64_t bitsAt = AlignUp(infoAt + m.InfoSize, kAlign);
   const std::uint64_t end = bitsAt + m.BitsSize;
-  bool room = end <= SIZE_MAX / 2;
-  if (room) {
-    try {
-      host_.Reserve(end);
-    } catch (const std::bad_alloc&) {
-      room = false;  // a picture too large for this process: it is let go in the helper
-    }
-  }
+  const bool room = end <= SIZE_MAX / 2 && host_.Reserve(end);
   fetch.Flag = room ? 1 : 0;
   fetch.InfoOffset = infoAt;
   fetch.BitsOffset = bitsAt;
   host_.Ask(fetch, Msg::Done);
-  if (!room) return 0;
+  if (!room) throw SpiCallFailed(SpiCallFailed::TooLarge);
   const std::uint8_t* base = host_.section_->View;
   picture = std::make_unique<HostedPicture>(host_.section_, base + infoAt, static_cast<std::size_t>(m.InfoSize),
                                             base + bitsAt, static_cast<std::size_t>(m.BitsSize));
@@ -233,11 +257,20 @@ TSPIHost::Kind TSPIHost::KindFor(const std::string& fileName) {
 }
 
 std::string TSPIHost::ProgramPath(Kind kind) {
+  if (!programPaths[kind].empty()) return programPaths[kind];
   return std::string(sjis::ExtractFilePath(win::ExePath())) + (kind == k32Bit ? "QuiranSpiHost.exe" : "QuiranSpiHost64.exe");
+}
+
+void TSPIHost::SetProgramPath(Kind kind, std::string path) {
+  programPaths[kind] = std::move(path);
+  Of(kind).missing_ = false;
 }
 
 void TSPIHost::SetSilenceLimit(DWORD ms) { silenceLimit = ms; }
 DWORD TSPIHost::SilenceLimit() { return silenceLimit; }
+void TSPIHost::SetCallLimit(DWORD ms) { callLimit = ms; }
+
+std::uint64_t TSPIHost::SharedSize() const { return section_ ? section_->Size : 0; }
 
 TSPIHost::~TSPIHost() { End(); }
 
@@ -261,27 +294,37 @@ void TSPIHost::Fail(SpiFault::Kind kind, unsigned long code) {
 
 void TSPIHost::Run() {
   if (process_) return;
+  // A helper that never started this run is not looked for again with every plug-in.
+  if (missing_) throw SpiCallFailed(SpiCallFailed::NoHelper);
+  const bool never = incarnation_ == 0;
+  try {
+    Start();
+  } catch (const SpiFault&) {
+    End();
+    missing_ = never;
+    throw SpiCallFailed(SpiCallFailed::NoHelper);
+  } catch (const SpiCallFailed&) {
+    End();
+    missing_ = never;
+    throw;
+  }
+}
+
+void TSPIHost::Start() {
   const std::string program = ProgramPath(kind_);
-  if (GetFileAttributesW(win::Wide(program).c_str()) == INVALID_FILE_ATTRIBUTES) throw SpiFault(SpiFault::Died, 0);
+  if (GetFileAttributesW(win::Wide(program).c_str()) == INVALID_FILE_ATTRIBUTES) throw SpiCallFailed(SpiCallFailed::NoHelper);
   const double start = Now();
   // The pipe: Quiran's end for overlapped use (so every wait has a limit), the helper's end
   // opened here and inherited, so no other process can take the helper's place.
   static unsigned serial = 0;
   const std::wstring name = L"\\\\.\\pipe\\Quiran.SpiHost." + std::to_wstring(GetCurrentProcessId()) + L"." +
                             std::to_wstring(++serial) + L"." + std::to_wstring(GetTickCount());
-  win::File server(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-                                    PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0, nullptr));
-  if (server.Get() == INVALID_HANDLE_VALUE) {
-    server.Detach();
-    throw SpiFault(SpiFault::Died, GetLastError());
-  }
+  win::Pipe server(win::ValidOrNull(CreateNamedPipeW(name.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                                     PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 65536, 65536, 0, nullptr)));
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  win::File client(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr));
-  if (client.Get() == INVALID_HANDLE_VALUE) {
-    client.Detach();
-    throw SpiFault(SpiFault::Died, GetLastError());
-  }
+  win::Pipe client(win::ValidOrNull(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, &inherit, OPEN_EXISTING, 0, nullptr)));
   if (!event_) event_.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!server || !client || !event_) throw SpiCallFailed(SpiCallFailed::NoHelper);
   // The helper goes with Quiran, however Quiran ends.
   if (!job_) {
     job_.Reset(CreateJobObjectW(nullptr, nullptr));
@@ -289,14 +332,29 @@ void TSPIHost::Run() {
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     if (job_) SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
   }
+  // The helper inherits its end of the pipe and nothing else Quiran holds open.
+  SIZE_T listSize = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+  std::vector<std::uint8_t> listBytes(listSize);
+  auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listBytes.data());
+  if (!InitializeProcThreadAttributeList(list, 1, 0, &listSize)) throw SpiCallFailed(SpiCallFailed::NoHelper);
+  struct DeleteList {
+    LPPROC_THREAD_ATTRIBUTE_LIST l;
+    ~DeleteList() { DeleteProcThreadAttributeList(l); }
+  } deleteList{list};
+  HANDLE inherited[] = {client.Get()};
+  if (!UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof inherited, nullptr, nullptr))
+    throw SpiCallFailed(SpiCallFailed::NoHelper);
   std::wstring command = L"\"" + win::Wide(program) + L"\" " +
                          std::to_wstring(static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(client.Get())));
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
+  STARTUPINFOEXW si{};
+  si.StartupInfo.cb = sizeof si;
+  si.lpAttributeList = list;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessW(win::Wide(program).c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED | CREATE_NO_WINDOW,
-                      nullptr, nullptr, &si, &pi))
-    throw SpiFault(SpiFault::Died, GetLastError());
+  if (!CreateProcessW(win::Wide(program).c_str(), command.data(), nullptr, nullptr, TRUE,
+                      CREATE_SUSPENDED | CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                      &si.StartupInfo, &pi))
+    throw SpiCallFailed(SpiCallFailed::NoHelper);
   if (job_) AssignProcessToJobObject(job_, pi.hProcess);
   ResumeThread(pi.hThread);
   CloseHandle(pi.hThread);
@@ -317,36 +375,47 @@ void TSPIHost::Run() {
   lastStartMs_ = Now() - start;
 }
 
-void TSPIHost::Reserve(std::uint64_t size) {
-  if (!section_ || section_->Size < size) {
-    // Grown by half again at least, so a run of growing pictures does not remake it each time.
-    std::uint64_t want = std::max<std::uint64_t>({size, kMinSection, section_ ? section_->Size + section_->Size / 2 : 0});
-    want = AlignUp(want, kMinSection);
-    if (want > SIZE_MAX / 2) throw std::bad_alloc();
+bool TSPIHost::Reserve(std::uint64_t size) {
+  // The block in use, when it is large enough and not far too large, and the helper (a new one)
+  // can map it; otherwise a new block: grown by half again at least, so a run of growing
+  // pictures does not remake it each time, or just large enough when that is what failed.
+  const bool fits = section_ && section_->Size >= size && !(section_->Size > kShrinkAbove && size <= section_->Size / 4);
+  if (fits && (mapped_ == section_.get() || MapInHelper(*section_))) return true;
+  const bool grow = section_ && section_->Size < size;
+  std::uint64_t tried = 0;
+  for (std::uint64_t want : {std::max<std::uint64_t>(size, grow ? section_->Size + section_->Size / 2 : 0), size}) {
+    want = AlignUp(std::max(want, kMinSection), kMinSection);
+    if (want > SIZE_MAX / 2 || want == std::exchange(tried, want)) continue;
     auto s = std::make_shared<Section>();
     s->Mapping.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, static_cast<DWORD>(want >> 32),
                                         static_cast<DWORD>(want), nullptr));
     if (s->Mapping) s->View = static_cast<std::uint8_t*>(MapViewOfFile(s->Mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0));
-    if (!s->View) throw std::bad_alloc();
+    if (!s->View) continue;
     s->Size = want;
+    // The helper lets its old block go only once it has mapped the new one.
+    if (!MapInHelper(*s)) continue;
     section_ = std::move(s);
     put_ = {};
+    return true;
   }
-  if (mapped_ != section_.get()) {
-    HANDLE remote = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), section_->Mapping, process_, &remote, 0, FALSE, DUPLICATE_SAME_ACCESS))
-      Fail(SpiFault::Died, GetLastError());
-    Message map{Msg::Map};
-    map.Handle = reinterpret_cast<std::uintptr_t>(remote);
-    map.Size = section_->Size;
-    if (Ask(map, Msg::Result).Value != 1) throw std::bad_alloc();  // the helper has no room for it
-    mapped_ = section_.get();
-  }
+  return false;
+}
+
+bool TSPIHost::MapInHelper(const Section& s) {
+  HANDLE remote = nullptr;
+  if (!DuplicateHandle(GetCurrentProcess(), s.Mapping, process_, &remote, 0, FALSE, DUPLICATE_SAME_ACCESS))
+    Fail(SpiFault::Died, GetLastError());
+  Message map{Msg::Map};
+  map.Handle = reinterpret_cast<std::uintptr_t>(remote);
+  map.Size = s.Size;
+  if (Ask(map, Msg::Result).Value != 1) return false;  // the helper has no room for it
+  mapped_ = &s;
+  return true;
 }
 
 void TSPIHost::PutData(const SpiData& data) {
   const std::size_t n = data.Readable();
-  Reserve(n);
+  if (!Reserve(n)) throw SpiCallFailed(SpiCallFailed::TooLarge);
   if (data.Serial && put_.In == section_.get() && put_.Serial == data.Serial && put_.Bytes == data.Bytes &&
       put_.Size == data.Size)
     return;
@@ -354,15 +423,17 @@ void TSPIHost::PutData(const SpiData& data) {
   put_ = {section_.get(), data.Bytes, data.Size, data.Serial};
 }
 
-Message TSPIHost::Ask(const Message& request, Msg expected, SpiProgressCallback progress, LONG_PTR userValue) {
+Message TSPIHost::Ask(const Message& request, Msg expected, SpiProgressCallback progress, LONG_PTR userValue,
+                     bool cancellable) {
   // A listener that starts another plug-in call while this one waits for it would interleave
   // two conversations with one helper.
   if (busy_) throw Exception("Susie Plugin の呼び出し中に別の呼び出しはできません");
   struct Busy {
-    bool& flag;
-    explicit Busy(bool& f) : flag(f) { flag = true; }
-    ~Busy() { flag = false; }
-  } busy(busy_);
+    bool &flag, &cancel;
+    Busy(bool& f, bool& c, bool cancellable) : flag(f), cancel(c) { flag = true, cancel = cancellable; }
+    ~Busy() { flag = cancel = false; }
+  } busy(busy_, cancellable_, cancellable);
+  callStart_ = lastSign_ = GetTickCount64();
   try {
     Send(request);
     for (;;) {
@@ -386,12 +457,51 @@ Message TSPIHost::Ask(const Message& request, Msg expected, SpiProgressCallback 
   }
 }
 
+bool TSPIHost::WaitingCancelled() {
+  MSG m;
+  // What was uncovered meanwhile is painted again.
+  while (PeekMessageW(&m, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&m);
+  // A progress dialog takes its own input: its cancel button, Esc in it.
+  if (waitCancel && IsWindow(waitCancel->window_))
+    while (PeekMessageW(&m, waitCancel->window_, 0, 0, PM_REMOVE)) win::Application::Dispatch(m);
+  if (!cancellable_) return false;
+  // Esc in any other window cancels too; every other key and click waits for the call's end.
+  if (PeekMessageW(&m, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && m.wParam == VK_ESCAPE) {
+    PeekMessageW(&m, m.hwnd, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+    return true;
+  }
+  return waitCancel && waitCancel->cancelled_ && waitCancel->cancelled_();
+}
+
 bool TSPIHost::Await(OVERLAPPED& ov, DWORD& transferred) {
-  if (WaitForSingleObject(ov.hEvent, silenceLimit) == WAIT_OBJECT_0)
-    return GetOverlappedResult(pipe_, &ov, &transferred, FALSE) != 0;
-  CancelIo(pipe_);
-  GetOverlappedResult(pipe_, &ov, &transferred, TRUE);
-  Fail(SpiFault::Hung, 0);
+  for (;;) {
+    const ULONGLONG now = GetTickCount64();
+    const ULONGLONG until = std::min(lastSign_ + silenceLimit, callStart_ + callLimit);
+    bool cancelled = false;
+    if (now < until) {
+      const DWORD r = MsgWaitForMultipleObjects(1, &ov.hEvent, FALSE, static_cast<DWORD>(until - now),
+                                                QS_PAINT | QS_KEY | QS_MOUSEBUTTON | QS_POSTMESSAGE);
+      if (r == WAIT_OBJECT_0) {
+        lastSign_ = GetTickCount64();
+        return GetOverlappedResult(pipe_, &ov, &transferred, FALSE) != 0;
+      }
+      if (r == WAIT_OBJECT_0 + 1) {
+        cancelled = WaitingCancelled();
+        if (!cancelled) continue;
+      } else if (r != WAIT_TIMEOUT) {
+        Fail(SpiFault::Died, GetLastError());
+      } else {
+        continue;  // the limits are looked at again
+      }
+    }
+    CancelIo(pipe_);
+    GetOverlappedResult(pipe_, &ov, &transferred, TRUE);
+    if (cancelled) {
+      End();  // the plug-in is stopped where it is; the next call starts a new helper
+      throw EAbort();
+    }
+    Fail(SpiFault::Hung, 0);
+  }
 }
 
 void TSPIHost::Send(const Message& m) {

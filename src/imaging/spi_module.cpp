@@ -103,6 +103,18 @@ std::string InfoText(const SpiPictureInfo& rec) {
 
 }  // namespace
 
+namespace {
+
+bool keepLoaded = false;
+
+}  // namespace
+
+void LocalSpiModule::KeepLibrariesLoaded(bool keep) { keepLoaded = keep; }
+
+LocalSpiModule::~LocalSpiModule() {
+  if (keepLoaded) handle_.Detach();
+}
+
 std::unique_ptr<LocalSpiModule> LocalSpiModule::Open(const std::string& fileName) {
   // A plug-in may run a message loop (a message box) inside a guarded call: the window
   // procedures it reaches there are Quiran's code, whose faults are not the plug-in's.
@@ -189,8 +201,11 @@ int LocalSpiModule::GetPicture(const SpiData& data, SpiProgressCallback progress
     r = getPicture_(reinterpret_cast<LPCSTR>(data.Bytes), static_cast<LONG_PTR>(data.Size), 1, &info, &bits, progress,
                     userValue);
   });
-  // A failed call hands nothing over, whatever the variables hold now.
-  if (r != 0) return r;
+  // A failed call hands nothing over; blocks the plug-in allocated all the same are freed.
+  if (r != 0) {
+    PictureBlocks discarded(info, bits);
+    return r;
+  }
   if (!PictureBlocks::Valid(info, bits)) {
     PictureBlocks discarded(info, bits);  // whatever of them is live is freed
     return 0;

@@ -67,6 +67,20 @@ class SpiFault : public std::exception {
   unsigned long code_;
 };
 
+// A call that could not be made or finished for a reason that is not the plug-in's: its helper
+// cannot be started, or the picture is too large to be handed over. The plug-in stays in use;
+// only this call failed.
+class SpiCallFailed : public std::exception {
+ public:
+  enum Kind { NoHelper, TooLarge };
+  explicit SpiCallFailed(Kind kind) : kind_(kind) {}
+  Kind What() const { return kind_; }
+  const char* what() const noexcept override { return "plug-in call failed"; }
+
+ private:
+  Kind kind_;
+};
+
 // The data a plug-in reads: Size bytes (the real length) at Bytes, of which at least 2048
 // are readable (short data comes zero-padded). Serial names one load (0: none), so a helper
 // is given the same bytes only once however many plug-ins look at them.
@@ -125,6 +139,10 @@ class LocalSpiModule : public SpiModule {
  public:
   // Null when the library cannot be loaded.
   static std::unique_ptr<LocalSpiModule> Open(const std::string& fileName);
+  // While set, no library is let go (after a fault inside the process, a library's clean-up
+  // could fault too); the process's end releases them.
+  static void KeepLibrariesLoaded(bool keep);
+  ~LocalSpiModule() override;
 
   HMODULE Handle() const override { return handle_.Get(); }
   FARPROC Proc(const char* name) const override { return GetProcAddress(handle_, name); }

@@ -148,6 +148,30 @@ TEST_P(SpiManager, SearchOfOneDirectorySkipsWhatCannotBeUsed) {
   EXPECT_EQ(spis.Count(), 2);
 }
 
+TEST_P(SpiManager, APluginFaultingWhileItIsLoadedIsSkippedAndNamed) {
+  TempDir dir;
+  dir.CopyPlugin("fault_info");  // faults in GetPluginInfo (2)
+  dir.CopyPlugin("ppm");
+  TSPIs spis;
+  std::vector<TPluginFault> told;
+  spis.OnPluginFault = [&](TSPIs&, const TPluginFault& f) { told.push_back(f); };
+  spis.Search(dir.Path() + "*" + PluginExt());
+  EXPECT_EQ(Names(spis), std::vector<std::string>{"ppm" + PluginExt()});
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_TRUE(sjis::SameTextAscii(told[0].Plugin, dir.Path() + "fault_info" + PluginExt()));
+  EXPECT_EQ(told[0].File, "");
+  EXPECT_TRUE(told[0].SetAside);
+  const bool inside = GetParam() == Where::InProcess;
+  EXPECT_EQ(told[0].InProcess, inside);
+  EXPECT_EQ(SPIFaultedInProcess(), inside);
+  // After a fault inside Quiran the rest of the run goes to the helper: the PPM reader too.
+  EXPECT_EQ(SPIPlacement(), TSPIPlacement::Helper);
+  TPicture picture;
+  picture.LoadFromFile(dir.File("a.ppm", Ppm(3, 2)));
+  EXPECT_EQ(picture.Pixels().Pixel(2, 1), PpmColor(2, 1));
+  EXPECT_EQ(spis.Items(0)->Handle(), nullptr);
+}
+
 TEST_P(SpiManager, SearchPlacesRegistryAndDuplicates) {
   TempDir a, b;
   a.CopyPlugin("ppm");

@@ -162,6 +162,13 @@ void Helper::Serve(const Message& r) {
       // is mapped.
       auto handle = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(r.Handle));
       void* view = r.Size <= SIZE_MAX ? MapViewOfFile(handle, FILE_MAP_ALL_ACCESS, 0, 0, static_cast<SIZE_T>(r.Size)) : nullptr;
+#ifdef SPIHOST_MAP_LIMIT
+      // The tests' stand-in for a helper short of room.
+      if (view && r.Size > SPIHOST_MAP_LIMIT) {
+        UnmapViewOfFile(view);
+        view = nullptr;
+      }
+#endif
       a.Type = Msg::Result;
       a.Value = view ? 1 : 0;
       if (!view) {

@@ -73,8 +73,7 @@ class Application {
   // Sets the hook called when the mouse rests over a menu item or tool button hint.
   static void SetHintHandler(std::function<void(const std::string&)> fn);
   static void ShowHint(const std::string& hint);
-
- private:
+  // Hands one message on as the message loop does: a key to its top-level window first.
   static bool Dispatch(MSG& msg);
 };
 

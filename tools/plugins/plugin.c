@@ -40,6 +40,10 @@
 #define KIND_HANG 26     /* never returns from GetPicture */
 #define KIND_OVERSIZE 27 /* claims a picture far larger than the blocks it hands out */
 #define KIND_SLOW 28     /* takes a while, reporting progress as it goes */
+#define KIND_FAULT_INFO 29  /* faults in GetPluginInfo */
+#define KIND_FAIL_BLOCKS 30 /* hands out both blocks and answers failure all the same */
+#define KIND_SPIN 31     /* never returns from GetPicture, reporting progress all the while */
+#define KIND_PICKY 32    /* reads PPM, but faults on pictures 16 pixels wide */
 #ifndef KIND
 #error KIND must be defined
 #endif
@@ -286,6 +290,14 @@ static const char* const info[] = {
     "*.pov", "Sizes larger than its blocks",
 #elif KIND == KIND_SLOW
     "*.psl", "Takes a while",
+#elif KIND == KIND_FAULT_INFO
+    "*.pgi", "Faults in GetPluginInfo",
+#elif KIND == KIND_FAIL_BLOCKS
+    "*.pfb", "Fails with its blocks handed out",
+#elif KIND == KIND_SPIN
+    "*.psp", "Reports progress for ever",
+#elif KIND == KIND_PICKY
+    "*.ppk", "Faults on some pictures",
 #endif
 #endif
 };
@@ -304,6 +316,9 @@ EXPORT int WINAPI GetPluginInfo(int infoNo, LPSTR buf, int len) {
 #endif
   sprintf(note, "GetPluginInfo(%d);", infoNo);
   Note(note);
+#if KIND == KIND_FAULT_INFO
+  if (infoNo == 2) *nowhere = 1;
+#endif
   if (infoNo < 0 || infoNo >= (int)(sizeof info / sizeof info[0]) || !info[infoNo]) return 0;
   lstrcpynA(buf, info[infoNo], len);
   return (int)strlen(buf);
@@ -384,6 +399,12 @@ EXPORT int WINAPI GetPictureInfo(LPCSTR buf, LONG_PTR len, unsigned flag, Pictur
 
 #if KIND != KIND_NO_GETPICTURE
 
+#if KIND == KIND_FAIL_BLOCKS
+/* The blocks handed out with the last failure, for the tests to see whether they were freed. */
+static HLOCAL lastBlocks[2];
+EXPORT HLOCAL WINAPI TestLastBlock(int which) { return lastBlocks[which & 1]; }
+#endif
+
 static HLOCAL Block(UINT flags, SIZE_T size, void** p) {
   HLOCAL h = LocalAlloc(flags | LMEM_ZEROINIT, size);
   *p = LocalLock(h);
@@ -410,11 +431,19 @@ EXPORT int WINAPI GetPicture(LPCSTR buf, LONG_PTR len, unsigned flag, HLOCAL* pI
   OneHugeFrame();
 #elif KIND == KIND_HANG
   for (;;) Sleep(1000);
+#elif KIND == KIND_SPIN
+  for (;;) {
+    Sleep(50);
+    progress(1, 2, user); /* and whatever it is told, it goes on */
+  }
 #endif
 #if KIND == KIND_RECORD
   return 1;
 #endif
   if (!ParsePpm((const unsigned char*)buf, len, &w, &h, &px)) return 2;
+#if KIND == KIND_PICKY
+  if (w == 16) *nowhere = 1;
+#endif
 #if KIND == KIND_SLOW
   {
     int k;
@@ -491,6 +520,10 @@ EXPORT int WINAPI GetPicture(LPCSTR buf, LONG_PTR len, unsigned flag, HLOCAL* pI
   /* One block handed out as both: whoever frees both frees it twice. */
   LocalFree(*pInfo);
   *pInfo = *pBits;
+#endif
+#if KIND == KIND_FAIL_BLOCKS
+  lastBlocks[0] = *pInfo, lastBlocks[1] = *pBits;
+  return 1;
 #endif
   return 0;
 }
