@@ -450,6 +450,25 @@ TEST_P(SpiHost, AProgressDialogsCancelReachesACallWaitingForItsHelper) {
   EXPECT_TRUE(told_.empty());
 }
 
+#ifdef _WIN64
+TEST_P(SpiHost, A64BitPluginKeepingAddressesIn32BitsWorks) {
+  if (GetParam() != Where::Helper) GTEST_SKIP() << "a 64-bit helper's matter";
+  // The plug-in takes every address below 4 GB still free when it loads, and keeps what it is
+  // given in 32 bits: its data, its information record and its handles must lie below 4 GB.
+  Host().End();
+  Add("low32");
+  TPicture picture;
+  picture.LoadFromFile(dir_.File("a.p32", Ppm(60, 40)));
+  ASSERT_EQ(picture.Width(), 60);
+  EXPECT_EQ(picture.Pixels().Pixel(25, 25), PpmColor(25, 25));
+  // Larger than the first block: its data still lies below 4 GB.
+  picture.LoadFromFile(dir_.File("b.p32", Ppm(1500, 1000)));
+  ASSERT_EQ(picture.Width(), 1500);
+  EXPECT_EQ(picture.Pixels().Pixel(21, 13), PpmColor(21, 13));
+  EXPECT_TRUE(told_.empty());
+}
+#endif
+
 TEST(SpiPlacement, TheSettingPutsPluginsInsideQuiranOrInTheirHelper) {
   TempDir dir;
   const std::string path = dir.CopyPlugin("ppm");  // a copy no other test has loaded here

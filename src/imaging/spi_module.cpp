@@ -1,6 +1,7 @@
 #include "imaging/spi_module.h"
 
 #include <cstring>
+#include <new>
 
 #include "imaging/fault_guard.h"
 #include "win/text.h"
@@ -101,13 +102,58 @@ std::string InfoText(const SpiPictureInfo& rec) {
   return {};
 }
 
-}  // namespace
-
-namespace {
-
 bool keepLoaded = false;
 
+// The argument area (see SetArgumentArea) and its layout.
+struct {
+  std::uint8_t* Data = nullptr;
+  std::uint8_t* Code = nullptr;
+  SpiProgressCallback StubFor = nullptr;  // where the code page's stub jumps to
+} area;
+constexpr std::size_t kHandlesAt = 0, kRecordAt = 64, kNameAt = 1024, kNameRoom = 32768;
+constexpr std::size_t kBufferAt = kNameAt + kNameRoom;
+constexpr std::size_t kBufferRoom = LocalSpiModule::kArgumentBytes - kBufferAt;
+static_assert(kRecordAt + sizeof(SpiPictureInfo) <= kNameAt);
+
+// The name as the plug-in is given it: in the argument area when there is one.
+LPCSTR NameArgument(LPCSTR name) {
+  if (!area.Data || !name) return name;
+  char* to = reinterpret_cast<char*>(area.Data + kNameAt);
+  const std::size_t n = strnlen(name, kNameRoom - 1);
+  std::memcpy(to, name, n);
+  to[n] = 0;
+  return to;
+}
+
+// The progress callback as the plug-in is given it: in a 64-bit argument area, a stub in its
+// code page that jumps to the callback (mov rax, target; jmp rax).
+SpiProgressCallback CallbackArgument(SpiProgressCallback target) {
+#ifdef _WIN64
+  if (area.Code && target) {
+    if (area.StubFor != target) {
+      std::uint8_t stub[12] = {0x48, 0xB8, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xE0};
+      const auto to = reinterpret_cast<std::uintptr_t>(target);
+      std::memcpy(stub + 2, &to, sizeof to);
+      DWORD old = 0;
+      VirtualProtect(area.Code, sizeof stub, PAGE_READWRITE, &old);
+      std::memcpy(area.Code, stub, sizeof stub);
+      VirtualProtect(area.Code, sizeof stub, PAGE_EXECUTE_READ, &old);
+      FlushInstructionCache(GetCurrentProcess(), area.Code, sizeof stub);
+      area.StubFor = target;
+    }
+    return reinterpret_cast<SpiProgressCallback>(reinterpret_cast<void (*)()>(area.Code));
+  }
+#endif
+  return target;
+}
+
 }  // namespace
+
+void LocalSpiModule::SetArgumentArea(std::uint8_t* data, std::uint8_t* code) {
+  area.Data = data;
+  area.Code = code;
+  area.StubFor = nullptr;
+}
 
 void LocalSpiModule::KeepLibrariesLoaded(bool keep) { keepLoaded = keep; }
 
@@ -170,18 +216,29 @@ void LocalSpiModule::Guarded(F call) {
 
 int LocalSpiModule::GetPluginInfo(int infoNo, LPSTR buffer, int bufferLength) {
   int r = 0;
+  if (area.Data && buffer && bufferLength >= 0 && static_cast<std::size_t>(bufferLength) <= kBufferRoom) {
+    // Written in the argument area (zeroed, with room for plug-ins that write past the end),
+    // then handed over.
+    char* inArea = reinterpret_cast<char*>(area.Data + kBufferAt);
+    std::memset(inArea, 0, kBufferRoom);
+    Guarded([&] { r = getPluginInfo_(infoNo, inArea, bufferLength); });
+    std::memcpy(buffer, inArea, static_cast<std::size_t>(bufferLength));
+    return r;
+  }
   Guarded([&] { r = getPluginInfo_(infoNo, buffer, bufferLength); });
   return r;
 }
 
 int LocalSpiModule::IsSupported(LPCSTR fileName, const SpiData& data) {
   int r = 0;
-  Guarded([&] { r = isSupported_(fileName, reinterpret_cast<ULONG_PTR>(data.Bytes)); });
+  LPCSTR name = NameArgument(fileName);
+  Guarded([&] { r = isSupported_(name, reinterpret_cast<ULONG_PTR>(data.Bytes)); });
   return r;
 }
 
 int LocalSpiModule::GetPictureInfo(const SpiData& data, SpiPictureFacts& facts) {
-  SpiPictureInfo rec;
+  SpiPictureInfo onStack;
+  SpiPictureInfo& rec = area.Data ? *new (area.Data + kRecordAt) SpiPictureInfo : onStack;
   int r = 0;
   Guarded([&] {
     r = getPictureInfo_(reinterpret_cast<LPCSTR>(data.Bytes), static_cast<LONG_PTR>(data.Size), 1, &rec);
@@ -195,12 +252,15 @@ int LocalSpiModule::GetPictureInfo(const SpiData& data, SpiPictureFacts& facts) 
 
 int LocalSpiModule::GetPicture(const SpiData& data, SpiProgressCallback progress, LONG_PTR userValue, bool,
                                std::unique_ptr<SpiPicture>& picture) {
-  HLOCAL info = nullptr, bits = nullptr;
+  HLOCAL onStack[2] = {nullptr, nullptr};
+  HLOCAL* handles = area.Data ? new (area.Data + kHandlesAt) HLOCAL[2]{nullptr, nullptr} : onStack;
+  SpiProgressCallback callback = CallbackArgument(progress);
   int r = 0;
   Guarded([&] {
-    r = getPicture_(reinterpret_cast<LPCSTR>(data.Bytes), static_cast<LONG_PTR>(data.Size), 1, &info, &bits, progress,
-                    userValue);
+    r = getPicture_(reinterpret_cast<LPCSTR>(data.Bytes), static_cast<LONG_PTR>(data.Size), 1, &handles[0], &handles[1],
+                    callback, userValue);
   });
+  HLOCAL info = handles[0], bits = handles[1];
   // A failed call hands nothing over; blocks the plug-in allocated all the same are freed.
   if (r != 0) {
     PictureBlocks discarded(info, bits);

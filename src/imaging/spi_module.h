@@ -142,6 +142,12 @@ class LocalSpiModule : public SpiModule {
   // While set, no library is let go (after a fault inside the process, a library's clean-up
   // could fault too); the process's end releases them.
   static void KeepLibrariesLoaded(bool keep);
+  // Where the records a plug-in fills, the texts it is given and its progress callback lie:
+  // on the caller's stack and in the program's image by default; in a 64-bit helper, an area
+  // below 4 GB, for plug-ins that keep addresses in 32-bit values. data: kArgumentBytes
+  // committed read-write bytes; code: one page that becomes executable.
+  static constexpr std::size_t kArgumentBytes = 128 * 1024;
+  static void SetArgumentArea(std::uint8_t* data, std::uint8_t* code);
   ~LocalSpiModule() override;
 
   HMODULE Handle() const override { return handle_.Get(); }

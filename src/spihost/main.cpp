@@ -92,6 +92,101 @@ struct Shared {
   std::uint64_t Size = 0;
 } shared;
 
+#ifdef _WIN64
+// Some 64-bit plug-ins keep the addresses they are given in 32-bit values: they work only where
+// their data happens to lie below 4 GB. So the 64-bit helper reserves, at start, a region below
+// 2 GB (or 4 GB): the argument area (the records plug-ins fill, the texts they are given, their
+// progress callback's stub), then room where the shared block is mapped.
+class LowRegion {
+ public:
+  static constexpr std::size_t kArguments = 192 * 1024;  // whole 64 KB units: a view may follow
+  static constexpr std::size_t kCode = LocalSpiModule::kArgumentBytes;  // the code page's offset
+
+  void Reserve() {
+    for (std::uint64_t limit : {std::uint64_t{0x80000000}, std::uint64_t{0x100000000}})
+      for (std::size_t size = std::size_t{1} << 30; size >= (std::size_t{64} << 20); size /= 2)
+        if (ReserveBelow(limit, size)) return;
+  }
+  bool Ready() const { return base_ != nullptr; }
+  std::uint8_t* Arguments() const { return base_; }
+  std::uint8_t* ViewAt() const { return base_ + kArguments; }
+  std::size_t ViewRoom() const { return size_ - kArguments; }
+  // The room for views, reserved again after a view of this size (0: none).
+  void ReserveRoom(std::uint64_t viewSize) {
+    const std::uint64_t used = (viewSize + 0xFFFF) / 0x10000 * 0x10000;
+    if (used < ViewRoom()) VirtualAlloc(ViewAt() + used, ViewRoom() - used, MEM_RESERVE, PAGE_NOACCESS);
+  }
+  void ReleaseRoom(std::uint64_t viewSize) {
+    const std::uint64_t used = (viewSize + 0xFFFF) / 0x10000 * 0x10000;
+    if (used < ViewRoom()) VirtualFree(ViewAt() + used, 0, MEM_RELEASE);
+  }
+
+ private:
+  // Claims the first free stretch of this size below the limit.
+  bool ReserveBelow(std::uint64_t limit, std::size_t size) {
+    std::uintptr_t at = 0x10000;
+    MEMORY_BASIC_INFORMATION m;
+    while (at + size <= limit && VirtualQuery(reinterpret_cast<void*>(at), &m, sizeof m)) {
+      const auto region = reinterpret_cast<std::uintptr_t>(m.BaseAddress);
+      const std::uintptr_t from = (region + 0xFFFF) / 0x10000 * 0x10000;
+      if (m.State == MEM_FREE && from + size <= region + m.RegionSize && from + size <= limit) {
+        auto* base = static_cast<std::uint8_t*>(
+            VirtualAlloc(reinterpret_cast<void*>(from), kArguments, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        if (!base) return false;
+        if (!VirtualAlloc(base + kArguments, size - kArguments, MEM_RESERVE, PAGE_NOACCESS)) {
+          VirtualFree(base, 0, MEM_RELEASE);
+          return false;
+        }
+        base_ = base;
+        size_ = size;
+        LocalSpiModule::SetArgumentArea(base_, base_ + kCode);
+        return true;
+      }
+      at = region + m.RegionSize;
+    }
+    return false;
+  }
+
+  std::uint8_t* base_ = nullptr;
+  std::size_t size_ = 0;
+} low;
+#endif
+
+// Maps Quiran's new block in place of the old one, which goes only once the new one is mapped;
+// false, the old one still in use, when the new one cannot be mapped.
+bool MapShared(HANDLE handle, std::uint64_t size) {
+#ifdef SPIHOST_MAP_LIMIT
+  if (size > SPIHOST_MAP_LIMIT) return false;  // the tests' stand-in for a helper short of room
+#endif
+  if (size > SIZE_MAX) return false;
+#ifdef _WIN64
+  if (low.Ready()) {
+    // One view at a time fits the region: the old one makes way, and comes back on failure.
+    if (size > low.ViewRoom()) return false;
+    low.ReleaseRoom(shared.View ? shared.Size : 0);
+    if (shared.View) UnmapViewOfFile(shared.View);
+    void* view = MapViewOfFileEx(handle, FILE_MAP_ALL_ACCESS, 0, 0, static_cast<SIZE_T>(size), low.ViewAt());
+    if (!view) {
+      if (shared.View)
+        shared.View = static_cast<std::uint8_t*>(
+            MapViewOfFileEx(shared.Mapping, FILE_MAP_ALL_ACCESS, 0, 0, static_cast<SIZE_T>(shared.Size), low.ViewAt()));
+      low.ReserveRoom(shared.View ? shared.Size : 0);
+      return false;
+    }
+    low.ReserveRoom(size);
+    if (shared.Mapping) CloseHandle(shared.Mapping);
+    shared = {handle, static_cast<std::uint8_t*>(view), size};
+    return true;
+  }
+#endif
+  void* view = MapViewOfFile(handle, FILE_MAP_ALL_ACCESS, 0, 0, static_cast<SIZE_T>(size));
+  if (!view) return false;
+  if (shared.View) UnmapViewOfFile(shared.View);
+  if (shared.Mapping) CloseHandle(shared.Mapping);
+  shared = {handle, static_cast<std::uint8_t*>(view), size};
+  return true;
+}
+
 // The data a request names: within the shared block, with the 2048 bytes a plug-in may read.
 SpiData DataAt(std::uint64_t offset, std::uint64_t length) {
   const std::uint64_t readable = length < spihost::kPaddedSize ? spihost::kPaddedSize : length;
@@ -158,26 +253,11 @@ void Helper::Serve(const Message& r) {
       a.ProcessId = GetCurrentProcessId();
       break;
     case Msg::Map: {
-      // Quiran put the block's handle into this process; the old block goes once the new one
-      // is mapped.
+      // Quiran put the block's handle into this process.
       auto handle = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(r.Handle));
-      void* view = r.Size <= SIZE_MAX ? MapViewOfFile(handle, FILE_MAP_ALL_ACCESS, 0, 0, static_cast<SIZE_T>(r.Size)) : nullptr;
-#ifdef SPIHOST_MAP_LIMIT
-      // The tests' stand-in for a helper short of room.
-      if (view && r.Size > SPIHOST_MAP_LIMIT) {
-        UnmapViewOfFile(view);
-        view = nullptr;
-      }
-#endif
       a.Type = Msg::Result;
-      a.Value = view ? 1 : 0;
-      if (!view) {
-        CloseHandle(handle);
-        break;
-      }
-      if (shared.View) UnmapViewOfFile(shared.View);
-      if (shared.Mapping) CloseHandle(shared.Mapping);
-      shared = {handle, static_cast<std::uint8_t*>(view), r.Size};
+      a.Value = MapShared(handle, r.Size) ? 1 : 0;
+      if (!a.Value) CloseHandle(handle);
       break;
     }
     case Msg::Load: {
@@ -285,6 +365,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command, int) {
   SetUnhandledExceptionFilter(&LastResort);
   pipe = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(_wcstoui64(command, nullptr, 10)));
   if (!pipe) return 2;
+#ifdef _WIN64
+  low.Reserve();  // before any plug-in is loaded
+#endif
   Helper helper;
   for (;;) {
     Message request = Receive();

@@ -44,6 +44,7 @@
 #define KIND_FAIL_BLOCKS 30 /* hands out both blocks and answers failure all the same */
 #define KIND_SPIN 31     /* never returns from GetPicture, reporting progress all the while */
 #define KIND_PICKY 32    /* reads PPM, but faults on pictures 16 pixels wide */
+#define KIND_LOW32 33    /* 64-bit: keeps the addresses it is given in 32 bits */
 #ifndef KIND
 #error KIND must be defined
 #endif
@@ -234,6 +235,29 @@ __attribute__((unused)) static void OverrunHeapBlock(void) {
   memset(block, 0x5A, 24 + 64);
 }
 
+/* A 64-bit plug-in written as if addresses fitted in 32 bits: what it is given it keeps in a
+   32-bit value. So that this matters, it takes for itself at load every address below 4 GB
+   that is still free: from then on, memory its host allocates anew lies above 4 GB. */
+#if KIND == KIND_LOW32 && defined(_WIN64)
+#define LOW(p) ((void*)(ULONG_PTR)(DWORD)(ULONG_PTR)(p))
+static void TakeLowAddresses(void) {
+  const ULONG_PTR limit = 0x100000000ULL, grain = 0x10000;
+  ULONG_PTR at = grain;
+  MEMORY_BASIC_INFORMATION m;
+  while (at < limit && VirtualQuery((void*)at, &m, sizeof m)) {
+    ULONG_PTR base = (ULONG_PTR)m.BaseAddress, end = base + m.RegionSize;
+    if (end > limit) end = limit;
+    if (m.State == MEM_FREE) {
+      ULONG_PTR from = (base + grain - 1) / grain * grain;
+      if (from < end) VirtualAlloc((void*)from, end - from, MEM_RESERVE, PAGE_NOACCESS);
+    }
+    at = base + m.RegionSize;
+  }
+}
+#else
+#define LOW(p) ((void*)(p))
+#endif
+
 #if KIND != KIND_NO_API
 
 static const char* const info[] = {
@@ -298,6 +322,8 @@ static const char* const info[] = {
     "*.psp", "Reports progress for ever",
 #elif KIND == KIND_PICKY
     "*.ppk", "Faults on some pictures",
+#elif KIND == KIND_LOW32
+    "*.p32", "Keeps addresses in 32 bits",
 #endif
 #endif
 };
@@ -355,7 +381,7 @@ static int ParsePpm(const unsigned char* p, LONG_PTR len, int* w, int* h, const 
 }
 
 EXPORT int WINAPI IsSupported(LPCSTR name, ULONG_PTR data) {
-  const unsigned char* p = (const unsigned char*)data;
+  const unsigned char* p = (const unsigned char*)LOW(data);
   char note[MAX_PATH + 64];
   int last = -1, i;
   for (i = 0; i < 2048; ++i)
@@ -379,6 +405,8 @@ EXPORT int WINAPI GetPictureInfo(LPCSTR buf, LONG_PTR len, unsigned flag, Pictur
   int w, h;
   const unsigned char* px;
   char note[64];
+  buf = (LPCSTR)LOW(buf);
+  pi = (PictureInfo*)LOW(pi);
   sprintf(note, "GetPictureInfo(%s,%u);", Dec(len), flag);
   Note(note);
   if (!ParsePpm((const unsigned char*)buf, len, &w, &h, &px)) return 2;
@@ -419,6 +447,13 @@ EXPORT int WINAPI GetPicture(LPCSTR buf, LONG_PTR len, unsigned flag, HLOCAL* pI
   UINT flags = LMEM_MOVEABLE;
   BITMAPINFOHEADER* bi;
   char note[64];
+  buf = (LPCSTR)LOW(buf);
+  pInfo = (HLOCAL*)LOW(pInfo);
+  pBits = (HLOCAL*)LOW(pBits);
+#if KIND == KIND_LOW32
+  progress = (ProgressCallback)LOW(progress);
+  if (progress(0, 1, user)) return 1;
+#endif
   sprintf(note, "GetPicture(%s,%u);", Dec(len), flag);
   Note(note);
 #if KIND == KIND_FAULT
@@ -536,6 +571,9 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     DWORD n = GetModuleFileNameW(instance, logPath, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) logPath[0] = 0;
     else lstrcatW(logPath, L".log");
+#if KIND == KIND_LOW32 && defined(_WIN64)
+    TakeLowAddresses();
+#endif
   }
   return TRUE;
 }
