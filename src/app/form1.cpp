@@ -34,6 +34,8 @@ constexpr COLORREF kMaskColor = RGB(255, 0, 255);
 // Posted when the user selected another tree node: the folder is shown once the tree has
 // finished its own handling of the click or key.
 constexpr UINT kTreeSelected = WM_APP + 1;
+// Posted when a plug-in faulted inside Quiran: the user is told once the plug-in call is over.
+constexpr UINT kFaultedInside = WM_APP + 2;
 
 const win::ToolButton kToolBar1Buttons[] = {
     {app::cmd::NewAlbum, 0}, {app::cmd::DelAlbum, 1}, {0, 0, 8}, {app::cmd::PrintAction, 7}, {0, 0, 16},
@@ -217,8 +219,12 @@ TForm1::TForm1(std::string libraryPath)
   SetSPIPlacement(PluginSettings.InProcess() ? TSPIPlacement::InProcess : TSPIPlacement::Helper);
   SPIs1 = std::make_unique<TSPIs>();
   SPIs1->SearchOptions = SearchSet({spsSusieDir, spsAppDir, spsCurrentDir, spsSystemDir, spsWindowsDir});
-  // The status bar names the plug-in and the file of each fault, and sums up a folder's.
-  SPIs1->OnPluginFault = [this](TSPIs& spis, const TPluginFault&) { SetStatusText(1, spis.Faults().Summary()); };
+  // The status bar names the plug-in and the file of each fault, and sums up a folder's. A
+  // fault inside Quiran may have damaged its memory: what the user has is saved at once.
+  SPIs1->OnPluginFault = [this](TSPIs& spis, const TPluginFault& fault) {
+    SetStatusText(1, spis.Faults().Summary());
+    if (fault.InProcess && created_) PluginFaultedInside(fault);
+  };
   SPIs1->Loaded();
   SPIs1->SetFormatChoice(std::move(choice));
   // Said once: a helper that could not be started.
@@ -982,6 +988,19 @@ std::string TForm1::StoreNow() noexcept {
   return failures;
 }
 
+void TForm1::PluginFaultedInside(const TPluginFault& fault) {
+  std::string failed = StoreNow();
+  if (faultedInside_) return;  // the user was told at the first one
+  faultedInside_ = true;
+  faultedInsideText_ =
+      Format("Susie Plugin %s が Quiran の中で異常を起こしました。Quiran のメモリーが壊れているおそれがあるため、"
+             "表示中のフォルダーとアルバムをすぐに保存しました。",
+             {std::string(sjis::ExtractFileName(fault.Plugin))});
+  if (!failed.empty()) faultedInsideText_ += "\r\nただし、次のものは保存できませんでした:\r\n" + failed;
+  faultedInsideText_ += "\r\n\r\nQuiran を終了して、起動し直してください。";
+  PostMessageW(hwnd_, kFaultedInside, 0, 0);
+}
+
 void TForm1::FormDestroy() {
   TViewForm::DestroyAll();  // while their window-menu entries are still there to remove
   ShelfStrip.Reset();
@@ -1122,6 +1141,10 @@ LRESULT TForm1::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case kTreeSelected:
       TreeView1Click(wp == TVC_BYKEYBOARD);
+      return 0;
+    case kFaultedInside:
+      win::CurrentDialogs().MessageDlg(win::Application::ActiveOwner(), faultedInsideText_, win::Application::Title(),
+                                       MB_OK | MB_ICONWARNING);
       return 0;
     case WM_CLOSE:
       if (Folder.Busy()) {  // thumbnails are being made: stop them; the user closes again

@@ -158,6 +158,9 @@ class TForm1 : public win::Window {
   // program may end at any time (the session ending, a plug-in that faulted inside Quiran).
   // Allowed while the folder is busy. Returns what could not be saved, empty when all was.
   std::string StoreNow() noexcept;
+  // A plug-in faulted inside Quiran (the rest of the run uses the helpers): StoreNow, and at the
+  // first such fault the user is told, once the call is over, what was saved and to restart.
+  void PluginFaultedInside(const TPluginFault& fault);
   void FormDestroy();
   void StageItemResize();
   void PaintBox1Paint(win::Canvas& canvas);
@@ -242,6 +245,8 @@ class TForm1 : public win::Window {
   void StoreOrGiveUp(const std::function<void()>& store);
 
   bool created_ = false;
+  bool faultedInside_ = false;
+  std::string faultedInsideText_;
   TListItemDrawer itemDrawer_;
   app::ActionStates actions_;
   win::Font font_;

@@ -3,8 +3,13 @@
 // as the settings say, and what a plug-in's fault costs a folder and tells the user.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
 #include "album/album_file.h"
 #include "app/form1.h"
+#include "catalogue/catalogue_file.h"
+#include "catalogue/comment_form.h"
 #include "catalogue/gauge_form.h"
 #include "imaging/spi_bitmap.h"
 #include "imaging/win_test_util.h"
@@ -179,5 +184,70 @@ TEST_F(FormPluginFault, InItsHelperAPluginFaultCostsOnlyTheFileItFaultedOn) {
   EXPECT_EQ(ShowFolder(form), 8);
   EXPECT_EQ(PluginLog(plugins.Path() + "picky" + PluginExt()).find("A16.PPK"), std::string::npos);
   EXPECT_EQ(PluginLog(plugins.Path() + "picky" + PluginExt()).find("a16.ppk"), std::string::npos);
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+}
+
+TEST_F(FormPluginFault, InsideQuiranAFaultSavesWhatTheUserTypedAndAsksForARestart) {
+  const std::string ini = "[Plugins]\r\nInProcess=1\r\n";
+  TempDir::Write(library.Path() + "Quiran.ini", Bytes(ini.begin(), ini.end()));
+  // The folder first without the picture the plug-in faults on; a comment is typed.
+  const Bytes faulting = win::TempFolder::Read(pictures.Path() + "a16.ppk");
+  DeleteFileW(win::Wide(pictures.Path() + "a16.ppk").c_str());
+  win::ScriptedDialogs dialogs;
+  TCommentForm comment;
+  TForm1 form(library.Path() + "Quiran.Alb");
+  form.GaugeForm = &gauge;
+  form.CommentForm = &comment;
+  ASSERT_NE(form.SPIs1->Items(0)->Handle(), nullptr);  // inside Quiran
+  EXPECT_EQ(ShowFolder(form), 8);
+  SendMessageW(form.ListBox1.Handle(), LB_SETCURSEL, 0, 0);
+  comment.OnShown = [](TCommentForm& f) {
+    f.Memo1.SetText("祖母の家で");
+    PostMessageW(f.Handle(), WM_COMMAND, IDOK, 0);
+  };
+  form.ExecuteCommand(app::cmd::N21);
+  ASSERT_EQ(form.Folder.Items[0].Entry->Comment, "祖母の家で");
+  EXPECT_FALSE(win::FileExists(pictures.Path() + kCatalogueFileName));  // nothing written yet
+
+  // The plug-in faults inside Quiran on a picture of the folder: the comment is on disk at once,
+  // before anything else can go wrong, and the window is still open.
+  TempDir::Write(pictures.Path() + "a16.ppk", faulting);
+  TPicture picture;
+  EXPECT_THROW(picture.LoadFromFile(pictures.Path() + "a16.ppk"), EInvalidGraphic);
+  const TCatalogue stored = ParseCatalogue(win::TempFolder::Read(pictures.Path() + kCatalogueFileName));
+  ASSERT_EQ(stored.size(), 8u);
+  EXPECT_EQ(std::count_if(stored.begin(), stored.end(), [](const TCatalogueItem& i) { return i.Entry.Comment == "祖母の家で"; }), 1);
+  EXPECT_TRUE(form.SPIs1->Items(0)->SetAside());
+  EXPECT_EQ(SPIPlacement(), TSPIPlacement::Helper);  // the rest of the run uses the helpers
+  // Once the call is over, the user is told what was saved and to restart; only once.
+  EXPECT_TRUE(dialogs.messages.empty());
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_NE(dialogs.messages[0].text.find("picky" + PluginExt()), std::string::npos) << dialogs.messages[0].text;
+  EXPECT_NE(dialogs.messages[0].text.find("保存しました"), std::string::npos) << dialogs.messages[0].text;
+  EXPECT_NE(dialogs.messages[0].text.find("起動し直してください"), std::string::npos) << dialogs.messages[0].text;
+  EXPECT_NE(form.StatusText(1).find("Quiran を再起動してください"), std::string::npos) << form.StatusText(1);
+  SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(dialogs.messages.size(), 1u);
+}
+
+TEST_F(FormPluginFault, TheProgressDialogsCancelEndsAPluginCallThatNeverReturns) {
+  plugins.CopyPlugin("hang");
+  DeleteFileW(win::Wide(pictures.Path() + "a16.ppk").c_str());
+  pictures.File("z.phg", Ppm(3, 3));
+  TForm1 form(library.Path() + "Quiran.Alb");
+  form.GaugeForm = &gauge;
+  // The user clicks the dialog's cancel button while the plug-in is inside GetPicture.
+  const std::string log = plugins.Path() + "hang" + PluginExt();
+  std::thread user([&] {
+    for (int i = 0; i < 600 && PluginLog(log).find("GetPicture(") == std::string::npos; ++i) Sleep(50);
+    PostMessageW(gauge.BitBtn1.Handle(), BM_CLICK, 0, 0);
+  });
+  EXPECT_EQ(ShowFolder(form), 8);
+  user.join();
+  ASSERT_EQ(form.Folder.Items.size(), 9u);
+  // A cancel is no fault: the plug-in was not waited for until it counted as hung.
+  EXPECT_TRUE(form.SPIs1->Faults().Empty()) << form.SPIs1->Faults().Summary();
   SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
 }

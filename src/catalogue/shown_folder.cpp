@@ -12,6 +12,7 @@
 #include "catalogue/ordered_jobs.h"
 #include "catalogue/thumbnail_maker.h"
 #include "imaging/picture_errors.h"
+#include "imaging/spi_host.h"
 #include "win/app.h"
 #include "win/canvas.h"
 #include "win/error.h"
@@ -127,6 +128,8 @@ int TShownFolder::Load(const std::string& folder, TGaugeForm& gauge, HWND mainWi
 
 int TShownFolder::MakeThumbnails(TGaugeForm& gauge, int colorDepth) {
   win::BusyScope busy(busy_);
+  // The dialog's cancel also ends a plug-in call waiting for its helper.
+  TSPIWaitCancel pluginCancel(gauge.Handle(), [&gauge] { return gauge.Cancelled(); });
   const std::size_t n = Items.size();
   const std::uint32_t background = win::SysColor(COLOR_BTNFACE);
   // The registry is read here, on this thread; the workers get the paths and decoders.
