@@ -30,8 +30,9 @@ class TLibraryFile {
   bool Load(TAlbumLibrary& library);
 
   // Writes the library in place of the file (see above for when it does not), then the file
-  // counts as read whole. A first save writes the file even for an empty library. Raises EFCreateError when the file or its copy cannot be written;
-  // the file on disk then stays as it was.
+  // counts as read whole. A first save writes the file even for an empty library. Raises
+  // EFCreateError when the file or its copy cannot be written; the file on disk then stays as
+  // it was.
   void Save(const TAlbumLibrary& library);
 
   // Where the kept-aside copies go, newest first: "<path>.bad", "<path>.bad2" ...

@@ -62,6 +62,19 @@ class FormFolders : public testing::Test {
     form_->TreeView1.Select(node);
     form_->TreeView1Click();
   }
+  // Folder A shown again once its files exist, a comment typed on its first picture, and its
+  // catalogue held open by another program so that it cannot be replaced; returns the
+  // handle that holds it.
+  HANDLE TypeInAFolderThatCannotBeWritten() {
+    Click(folderA_);
+    Click(folderB_);  // A's files now exist
+    Click(folderA_);
+    form_->Folder.Items[0].Entry->Comment = "typed";
+    HANDLE lock = CreateFileW(win::Wide(pictures_.Path() + kCatalogueFileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(lock, INVALID_HANDLE_VALUE);
+    return lock;
+  }
   std::vector<std::string> Names() const {
     std::vector<std::string> out;
     for (const TFileItem& i : form_->Folder.Items) out.push_back(i.Name);
@@ -197,13 +210,7 @@ TEST_F(FormFolders, ListCommandsMakeThumbnailsAndFollowTheSelection) {
 
 TEST_F(FormFolders, AFolderThatCannotBeLeftStaysShownAndSelected) {
   TForm1& f = *form_;
-  Click(folderA_);
-  Click(folderB_);  // A's files now exist
-  Click(folderA_);
-  f.Folder.Items[0].Entry->Comment = "typed";
-  // Another program holds the catalogue open: it cannot be replaced.
-  HANDLE lock = CreateFileW(win::Wide(pictures_.Path() + kCatalogueFileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE lock = TypeInAFolderThatCannotBeWritten();
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   f.TreeView1.Select(folderB_);
   dialogs_.answers = {IDCANCEL};
@@ -225,12 +232,7 @@ TEST_F(FormFolders, AFolderThatCannotBeLeftStaysShownAndSelected) {
 // second failure is reported again; only "いいえ" closes without them.
 TEST_F(FormFolders, EveryFailedStoreOnClosingIsReportedUntilTheUserGivesUp) {
   TForm1& f = *form_;
-  Click(folderA_);
-  Click(folderB_);
-  Click(folderA_);
-  f.Folder.Items[0].Entry->Comment = "typed";
-  HANDLE lock = CreateFileW(win::Wide(pictures_.Path() + kCatalogueFileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE lock = TypeInAFolderThatCannotBeWritten();
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   dialogs_.answers = {IDYES, IDYES, IDNO};
   SendMessageW(f.Handle(), WM_CLOSE, 0, 0);
@@ -244,12 +246,7 @@ TEST_F(FormFolders, EveryFailedStoreOnClosingIsReportedUntilTheUserGivesUp) {
 
 TEST_F(FormFolders, LeavingAFolderThatCannotBeWrittenAsksAndStaysUnlessTheUserGivesUp) {
   TForm1& f = *form_;
-  Click(folderA_);
-  Click(folderB_);
-  Click(folderA_);
-  f.Folder.Items[0].Entry->Comment = "typed";
-  HANDLE lock = CreateFileW(win::Wide(pictures_.Path() + kCatalogueFileName).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE lock = TypeInAFolderThatCannotBeWritten();
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   // Tried again and failed again, then "キャンセル": the folder stays shown with the comment.
   dialogs_.answers = {IDYES, IDCANCEL};

@@ -10,19 +10,17 @@
 #include <cstring>
 #include <map>
 
+#include "app/open_folder_item.h"
 #include "catalogue/catalogue_file.h"
 #include "catalogue/folder_scan.h"
-#include "catalogue/gauge_form.h"
-#include "imaging/bmp_test_util.h"
+#include "catalogue/folder_test_fixture.h"
 #include "catalogue/shown_folder.h"
 #include "catalogue/thumbnail_maker.h"
+#include "imaging/bmp_test_util.h"
 #include "imaging/jpeg_rows.h"
-#include "imaging/spi_bitmap.h"
 #include "imaging/test_pictures.h"
-#include "imaging/win_test_util.h"
-#include "win/error.h"
-#include "app/open_folder_item.h"
 #include "viewer/view_form.h"
+#include "win/error.h"
 #include "win/file_io.h"
 
 using namespace imgtest;
@@ -58,34 +56,18 @@ class TReentrantPicture : public TGraphic {
 const TGraphicClass TReentrantPicture::Class = {
     "TReentrantPicture", [] { return std::unique_ptr<TGraphic>(new TReentrantPicture); }, nullptr};
 
-class FolderSafety : public testing::Test {
+class FolderSafety : public FolderTest {
  protected:
-  void SetUp() override {
-    InitPictureFormats();
-    spis_ = std::make_unique<TSPIs>();
-    spis_->Add(CreateSPI(Plugin("ppm")));
-    gauge_ = std::make_unique<TGaugeForm>();
-  }
-  void TearDown() override {
-    gauge_.reset();
-    spis_.reset();
-    DonePictureFormats();
-  }
   void Pictures(int n, const std::string& prefix = "p") {
     for (int i = 0; i < n; ++i)
       dir_.File(prefix + std::to_string(10 + i) + ".jpg",
                 CompressPixels(testpic::PhotoLike(200 + 8 * i, 150, static_cast<std::uint32_t>(i + 7)), 92));
-  }
-  static TFileItem* Find(TShownFolder& f, const std::string& name) {
-    auto it = std::find_if(f.Items.begin(), f.Items.end(), [&](const TFileItem& i) { return i.Name == name; });
-    return it == f.Items.end() ? nullptr : &*it;
   }
   static TPictureEntry& Entry(TShownFolder& f, const std::string& name) {
     TFileItem* item = Find(f, name);
     if (!item || !item->Entry) throw Exception("no entry for " + name);
     return *item->Entry;
   }
-  int Load(TShownFolder& f) { return f.Load(dir_.Path(), *gauge_, nullptr, 24); }
   Bytes Catalogue() const { return win::TempFolder::Read(dir_.Path() + kCatalogueFileName); }
   Bytes Cache() const { return win::TempFolder::Read(dir_.Path() + kCacheFileName); }
   std::string CommentOnDisk(const std::string& name) const {
@@ -113,10 +95,6 @@ class FolderSafety : public testing::Test {
     auto fresh = MakeThumbnail(dir_.Path() + item.DiskName, 24);
     return Psnr(item.Entry->Thumbnail->Pixels(), fresh->Thumbnail->Pixels());
   }
-
-  std::unique_ptr<TSPIs> spis_;
-  std::unique_ptr<TGaugeForm> gauge_;
-  TempDir dir_;
 };
 
 }  // namespace

@@ -9,13 +9,11 @@
 
 #include "catalogue/cache_file.h"
 #include "catalogue/catalogue_file.h"
-#include "catalogue/gauge_form.h"
+#include "catalogue/folder_test_fixture.h"
 #include "catalogue/thumbnail_maker.h"
 #include "imaging/bmp_test_util.h"
 #include "imaging/jpeg_rows.h"
-#include "imaging/spi_bitmap.h"
 #include "imaging/test_pictures.h"
-#include "imaging/win_test_util.h"
 #include "win/file_io.h"
 
 using namespace imgtest;
@@ -61,19 +59,8 @@ void CALLBACK ClickCancelAfterFour(HWND, UINT, UINT_PTR, DWORD) {
   if (clickerGauge && clickerGauge->Position() >= 4) SendMessageW(clickerGauge->BitBtn1.Handle(), BM_CLICK, 0, 0);
 }
 
-class ShownFolderTest : public testing::Test {
+class ShownFolderTest : public FolderTest {
  protected:
-  void SetUp() override {
-    InitPictureFormats();
-    spis_ = std::make_unique<TSPIs>();
-    spis_->Add(CreateSPI(Plugin("ppm")));
-    gauge_ = std::make_unique<TGaugeForm>();
-  }
-  void TearDown() override {
-    gauge_.reset();
-    spis_.reset();
-    DonePictureFormats();
-  }
   // Twelve pictures of three kinds, each of its own content, and three files that are not
   // readable pictures.
   void MakeFolder() {
@@ -90,15 +77,6 @@ class ShownFolderTest : public testing::Test {
     dir_.File("empty.jpg", {});
     dir_.File("readme.txt", {'h', 'i'});
   }
-  TFileItem* Find(TShownFolder& f, const std::string& name) {
-    auto it = std::find_if(f.Items.begin(), f.Items.end(), [&](const TFileItem& i) { return i.Name == name; });
-    return it == f.Items.end() ? nullptr : &*it;
-  }
-  int Load(TShownFolder& f) { return f.Load(dir_.Path(), *gauge_, nullptr, 24); }
-
-  std::unique_ptr<TSPIs> spis_;
-  std::unique_ptr<TGaugeForm> gauge_;
-  TempDir dir_;
 };
 
 }  // namespace
