@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <map>
-#include <numeric>
+#include <optional>
 #include <set>
 #include <unordered_map>
 
