@@ -217,6 +217,10 @@ void TPicture::LoadFromFile(const std::string& fileName) {
     if (cls == &TWICImage::Class || !WicFormatFor(ext)) throw;
     graphic = load(TWICImage::Class);
   }
+  Assign(std::move(graphic));
+}
+
+void TPicture::Assign(std::unique_ptr<TGraphic> graphic) {
   graphic_ = std::move(graphic);
   if (OnChange) OnChange(*this);
 }

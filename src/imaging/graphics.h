@@ -44,6 +44,8 @@ class TGraphic {
   const PixelBuffer& Pixels() const { return pixels_; }
   // Hands the rows over, leaving the picture empty (saves copying a large picture).
   PixelBuffer TakePixels() { return std::move(pixels_); }
+  // The picture's rows, decoded elsewhere.
+  void SetPixels(PixelBuffer pixels) { pixels_ = std::move(pixels); }
 
   TProgressEvent OnProgress;
 
@@ -77,7 +79,6 @@ class TBitmap : public TGraphic {
   // and then keeps the picture it had.
   void LoadFromStream(TStream& stream) override;
   void LoadFromBmp(const std::uint8_t* data, std::size_t size);
-  void SetPixels(PixelBuffer pixels) { pixels_ = std::move(pixels); }
   int BitCount() const { return bitCount_; }
   // The colour table of the file read last (0x00BBGGRR), empty above 8 bits per pixel.
   const std::vector<std::uint32_t>& ColorTable() const { return colorTable_; }
@@ -115,6 +116,8 @@ class TPicture {
   // read goes to Windows' codecs when they read its format. On any failure the picture held
   // so far stays.
   void LoadFromFile(const std::string& fileName);
+  // Holds a picture loaded elsewhere.
+  void Assign(std::unique_ptr<TGraphic> graphic);
   TGraphic* Graphic() const { return graphic_.get(); }
   int Width() const { return graphic_ ? graphic_->Width() : 0; }
   int Height() const { return graphic_ ? graphic_->Height() : 0; }

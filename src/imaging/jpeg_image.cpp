@@ -1,5 +1,6 @@
 #include "imaging/jpeg_image.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -218,4 +219,29 @@ void TJPEGImage::LoadFromMemory(const std::uint8_t* data, std::size_t size) { pi
 void TJPEGImage::SaveToStream(TStream& stream, int quality) const {
   std::vector<std::uint8_t> bytes = EncodeJpeg(pixels_, quality);
   stream.Write(bytes.data(), bytes.size());
+}
+
+void DecodeJpegRows(std::vector<std::uint8_t> head, JpegRowReader::Source rest, TRowsTarget& target) {
+  const int orientation = AppliedOrientation(head.data(), head.size());
+  JpegRowReader reader(Resumed(std::move(head), std::move(rest)));
+  const int w = reader.Width(), h = reader.Height();
+  if (w > kMaxPictureSide || h > kMaxPictureSide || static_cast<std::int64_t>(w) * h > kMaxPicturePixels)
+    throw EInvalidGraphic("JPEG イメージの大きさが扱える範囲を超えています");
+  PixelBuffer& out = target.Pixels();
+  if (orientation != 1) {
+    PixelBuffer stored = DecompressRows(reader);
+    out = OrientPixels(std::move(stored), orientation);
+    target.RowsDone(out.Height());
+    return;
+  }
+  out.Allocate(w, h);
+  // A band is one row of 4:2:0 blocks: the rows the library makes in one go.
+  constexpr int kBand = 16;
+  std::uint8_t* rows[kBand];
+  while (reader.NextRow() < h) {
+    const int first = reader.NextRow(), n = std::min(kBand, h - first);
+    for (int i = 0; i < n; ++i) rows[i] = out.Row(first + i);
+    reader.ReadRows(rows, n);
+    if (!target.RowsDone(reader.NextRow())) return;
+  }
 }

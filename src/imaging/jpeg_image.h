@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "imaging/graphics.h"
+#include "imaging/jpeg_rows.h"
+#include "imaging/rows_target.h"
 
 class TJPEGImage : public TGraphic {
  public:
@@ -17,7 +19,6 @@ class TJPEGImage : public TGraphic {
   void LoadFromMemory(const std::uint8_t* data, std::size_t size);
   // Writes the picture as a baseline JPEG at the given quality (1..100).
   void SaveToStream(TStream& stream, int quality = 90) const;
-  void SetPixels(PixelBuffer pixels) { pixels_ = std::move(pixels); }
 };
 
 // A picture is decoded as seen: turned or mirrored as its Exif orientation says (while that
@@ -34,3 +35,9 @@ JpegSize ReadJpegSize(const std::uint8_t* data, std::size_t size);
 // than it is costs a fraction of a full decode.
 PixelBuffer DecodeJpegScaled(const std::uint8_t* data, std::size_t size, int minWidth, int minHeight);
 std::vector<std::uint8_t> EncodeJpeg(const PixelBuffer& pixels, int quality);
+
+// A JPEG as seen into a target, a band of rows at a time as they are decoded, read from a
+// source: head is its first bytes (ReadJpegHead, which hold the Exif orientation), rest gives
+// what follows. A photograph that must be turned is decoded whole, turned, and then reported
+// done in one go. Fails with EInvalidGraphic; the rows reported before stay in the target.
+void DecodeJpegRows(std::vector<std::uint8_t> head, JpegRowReader::Source rest, TRowsTarget& target);

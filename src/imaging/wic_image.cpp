@@ -199,40 +199,49 @@ void OpenFrame(Decoded& d) {
     throw EInvalidGraphic("画像の大きさが扱える範囲を超えています");
 }
 
-// The chosen frame's pixels in Quiran's layout.
-PixelBuffer Pixels(Decoded& d) {
-  PixelBuffer out(static_cast<int>(d.width), static_cast<int>(d.height));
+// The chosen frame's pixels in Quiran's layout, a band of rows at a time, each band reported
+// done as it is copied (codecs that decode as they are asked give the top rows first).
+void CopyRows(Decoded& d, TRowsTarget& target) {
+  PixelBuffer& out = target.Pixels();
+  out.Allocate(static_cast<int>(d.width), static_cast<int>(d.height));
   const UINT stride = static_cast<UINT>(out.Stride());
+  // About a megabyte of 32-bit rows a band.
+  const UINT bandStride = d.width * 4;
+  const UINT bandRows = std::max<UINT>(1, (1u << 20) / bandStride);
+  auto bands = [&](auto&& copy) {
+    for (UINT y = 0; y < d.height; y += bandRows) {
+      const UINT rows = std::min(bandRows, d.height - y);
+      copy(WICRect{0, static_cast<INT>(y), static_cast<INT>(d.width), static_cast<INT>(rows)});
+      if (!target.RowsDone(static_cast<int>(y + rows))) return;
+    }
+  };
   WICPixelFormatGUID format{};
   Check(d.frame->GetPixelFormat(&format));
   if (format == GUID_WICPixelFormat24bppBGR) {
     // Already Quiran's layout: straight into the rows.
-    Check(d.frame->CopyPixels(nullptr, stride, static_cast<UINT>(out.Size()), out.Data()));
-    return out;
+    bands([&](const WICRect& r) {
+      Check(d.frame->CopyPixels(&r, stride, stride * static_cast<UINT>(r.Height), out.Row(r.Y)));
+    });
+    return;
   }
   // Everything else by way of 32-bit BGRA, which every codec converts to (Wine's converter
-  // gives 24-bit BGR only from some formats), and drawn on white, a band of rows at a time.
+  // gives 24-bit BGR only from some formats), and drawn on white.
   ComPtr<IWICFormatConverter> converter;
   Check(d.factory->CreateFormatConverter(converter.Put()));
   Check(converter->Initialize(d.frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
                               WICBitmapPaletteTypeCustom));
-  const UINT bandStride = d.width * 4;
-  const UINT bandRows = std::max<UINT>(1, (1u << 20) / bandStride);
   std::vector<std::uint8_t> band(static_cast<std::size_t>(bandStride) * bandRows);
-  for (UINT y = 0; y < d.height; y += bandRows) {
-    const UINT rows = std::min(bandRows, d.height - y);
-    const WICRect r{0, static_cast<INT>(y), static_cast<INT>(d.width), static_cast<INT>(rows)};
-    Check(converter->CopyPixels(&r, bandStride, bandStride * rows, band.data()));
-    for (UINT i = 0; i < rows; ++i) {
-      const std::uint8_t* s = band.data() + static_cast<std::size_t>(bandStride) * i;
-      std::uint8_t* o = out.Row(static_cast<int>(y + i));
+  bands([&](const WICRect& r) {
+    Check(converter->CopyPixels(&r, bandStride, bandStride * static_cast<UINT>(r.Height), band.data()));
+    for (INT i = 0; i < r.Height; ++i) {
+      const std::uint8_t* s = band.data() + static_cast<std::size_t>(bandStride) * static_cast<std::size_t>(i);
+      std::uint8_t* o = out.Row(r.Y + i);
       for (UINT x = 0; x < d.width; ++x, s += 4, o += 3) {
         const unsigned a = s[3];
         for (int c = 0; c < 3; ++c) o[c] = static_cast<std::uint8_t>((s[c] * a + 255 * (255 - a) + 127) / 255);
       }
     }
-  }
-  return out;
+  });
 }
 
 }  // namespace
@@ -267,14 +276,22 @@ PixelBuffer DecodeWic(const std::uint8_t* data, std::size_t size) {
   Decoded d;
   OpenMemory(d, data, size);
   OpenFrame(d);
-  return Pixels(d);
+  TWholePicture picture;
+  CopyRows(d, picture);
+  return std::move(picture.Pixels());
 }
 
 PixelBuffer DecodeWicFile(const std::string& path) {
+  TWholePicture picture;
+  DecodeWicRows(path, picture);
+  return std::move(picture.Pixels());
+}
+
+void DecodeWicRows(const std::string& path, TRowsTarget& target) {
   Decoded d;
   OpenFile(d, path);
   OpenFrame(d);
-  return Pixels(d);
+  CopyRows(d, target);
 }
 
 std::optional<WicSize> WicHeaderSize(const std::uint8_t* b, std::size_t n) {

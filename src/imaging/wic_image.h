@@ -18,6 +18,7 @@
 
 #include "imaging/format_choice.h"
 #include "imaging/graphics.h"
+#include "imaging/rows_target.h"
 
 // One picture format WIC decodes here.
 struct TWicFormat {
@@ -52,6 +53,8 @@ PixelBuffer DecodeWic(const std::uint8_t* data, std::size_t size);
 // The same from a file, which the codec reads as it needs it; EFOpenError when the file
 // cannot be opened.
 PixelBuffer DecodeWicFile(const std::string& path);
+// The same into a target, a band of rows at a time as the codec gives them.
+void DecodeWicRows(const std::string& path, TRowsTarget& target);
 // The picture's size from the first bytes of a PNG or GIF file, for a window to be sized
 // while the picture is decoded; nothing for other formats (their codecs may decode the whole
 // picture before they tell its size) or a header out of range.

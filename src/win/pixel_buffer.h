@@ -3,7 +3,11 @@
 // Thumbnails are kept this way rather than as GDI bitmaps, so a folder of thousands of
 // pictures uses no GDI objects.
 #pragma once
+#include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 class PixelBuffer {
@@ -12,9 +16,17 @@ class PixelBuffer {
   PixelBuffer(int width, int height) { Resize(width, height); }
 
   void Resize(int width, int height) {
+    Allocate(width, height);
+    std::fill(pixels_.begin(), pixels_.end(), 0);
+  }
+  // Resize without clearing: for a buffer a decoder fills row by row. Its memory is taken
+  // from the system only as rows are written (clearing 36 MB first would cost more than a
+  // page fault per 4 KB before the first row is decoded); rows not written yet hold garbage.
+  void Allocate(int width, int height) {
     width_ = width > 0 ? width : 0;
     height_ = height > 0 ? height : 0;
-    pixels_.assign(static_cast<std::size_t>(Stride()) * static_cast<std::size_t>(height_), 0);
+    pixels_ = Bytes();
+    pixels_.resize(static_cast<std::size_t>(Stride()) * static_cast<std::size_t>(height_));
   }
   int Width() const { return width_; }
   int Height() const { return height_; }
@@ -41,6 +53,23 @@ class PixelBuffer {
   }
 
  private:
+  // Bytes left as they are when made (Allocate); Resize clears them itself.
+  struct Uncleared : std::allocator<std::uint8_t> {
+    template <class U>
+    struct rebind {
+      using other = std::conditional_t<std::is_same_v<U, std::uint8_t>, Uncleared, std::allocator<U>>;
+    };
+    Uncleared() = default;
+    template <class U>
+    void construct(U* p) noexcept {
+      ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... A>
+    void construct(U* p, A&&... a) {
+      ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
+  };
+  using Bytes = std::vector<std::uint8_t, Uncleared>;
   int width_ = 0, height_ = 0;
-  std::vector<std::uint8_t> pixels_;
+  Bytes pixels_;
 };
