@@ -11,6 +11,7 @@
 #include "catalogue/gauge_form.h"
 #include "imaging/exif_orientation.h"
 #include "imaging/exif_test_util.h"
+#include "imaging/jpeg_image.h"
 #include "imaging/jpeg_rows.h"
 #include "imaging/spi_bitmap.h"
 #include "imaging/test_pictures.h"
@@ -49,13 +50,27 @@ class FormViewer : public testing::Test {
     form_->TreeView1.Select(node);
     form_->TreeView1Click();
   }
-  // Selects the list item of a file and double-clicks it as the list reports it.
+  // Selects the list item of a file and double-clicks it as the list reports it, then waits
+  // until every viewer has its picture.
   void DoubleClick(const std::string& name) {
     for (std::size_t i = 0; i < form_->Folder.Items.size(); ++i)
       if (form_->Folder.Items[i].DiskName == name) SendMessageW(form_->ListBox1.Handle(), LB_SETCURSEL, i, 0);
     HWND list = form_->ListBox1.Handle();
     SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_DBLCLK),
                  reinterpret_cast<LPARAM>(list));
+    WaitForPictures();
+  }
+  void WaitForPictures() {
+    const DWORD start = GetTickCount();
+    auto decoding = [&] {
+      std::vector<TViewForm*> open = Viewers();
+      return std::any_of(open.begin(), open.end(), [](TViewForm* v) { return v->Decoding(); });
+    };
+    while (decoding() && GetTickCount() - start < 20000) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+      win::Application::ProcessMessages();
+    }
+    ASSERT_FALSE(decoding()) << "a viewer is still decoding its picture";
   }
   TFileItem& Item(const std::string& name) {
     for (TFileItem& i : form_->Folder.Items)
@@ -360,4 +375,58 @@ TEST_F(FormViewer, APictureCutShortIsNamedAndSaidInJapanese) {
   EXPECT_EQ(text.rfind("画像ファイル「" + pictures_.Path() + "cut.jpg」を読めません。\r\n", 0), 0u) << text;
   EXPECT_NE(text.find("途中で終わっています"), std::string::npos) << text;
   EXPECT_EQ(text.find("Premature"), std::string::npos) << text;
+}
+
+// A photograph whose file was cut short after its thumbnail was made (a copy broken off): the
+// viewer, already on the screen when the end comes, keeps the rows decoded before it, exactly
+// as a whole decode gives them, and the rest in the window's colour; the message names the file.
+TEST_F(FormViewer, APictureCutAfterItsThumbnailShowsWhatItHasAndSaysSo) {
+  const imgtest::Bytes whole = CompressPixels(testpic::PhotoLike(320, 240, 9), 90);
+  const PixelBuffer full = DecompressPixels(whole.data(), whole.size());
+  const std::string path = pictures_.File("cut.jpg", whole);
+  ShowFolder(pictures_.win::TempFolder::Path());
+  ASSERT_TRUE(Item("cut.jpg").Entry && Item("cut.jpg").Entry->Thumbnail);
+  win::TempFolder::Write(path, imgtest::Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2)));
+  DoubleClick("cut.jpg");
+  ASSERT_EQ(dialogs_.messages.size(), 1u);
+  const std::string& text = dialogs_.messages[0].text;
+  EXPECT_EQ(text.rfind("画像ファイル「" + pictures_.Path() + "cut.jpg」を読めません。\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("途中で終わっています"), std::string::npos) << text;
+
+  ASSERT_EQ(TViewForm::Count(), 1);
+  const PixelBuffer& shown = Viewers().at(0)->Picture.Pixels();
+  ASSERT_EQ(shown.Width(), 320);
+  ASSERT_EQ(shown.Height(), 240);
+  const std::uint32_t face = GetSysColor(COLOR_BTNFACE);
+  auto faceRow = [&](int y) {
+    for (int x = 0; x < 320; ++x)
+      if (shown.Pixel(x, y) != face) return false;
+    return true;
+  };
+  int decoded = 0;
+  while (decoded < 240 && !faceRow(decoded)) ++decoded;
+  EXPECT_GE(decoded, 16);
+  EXPECT_LT(decoded, 240);
+  for (int y = 0; y < decoded; ++y)
+    ASSERT_TRUE(std::equal(shown.Row(y), shown.Row(y) + 320 * 3, full.Row(y))) << "row " << y;
+  for (int y = decoded; y < 240; ++y) ASSERT_TRUE(faceRow(y)) << "row " << y;
+}
+
+// The viewer's picture, decoded a band at a time on its worker while the window shows, is
+// byte for byte the whole decode of the file; a stored-sideways one is turned as before.
+TEST_F(FormViewer, TheViewerShowsExactlyWhatAWholeDecodeGives) {
+  const imgtest::Bytes jpeg = CompressPixels(testpic::PhotoLike(1000, 700, 12), 92);
+  pictures_.File("big.jpg", jpeg);
+  ShowFolder(pictures_.win::TempFolder::Path());
+  DoubleClick("big.jpg");
+  ASSERT_EQ(TViewForm::Count(), 1);
+  TViewForm* view = Viewers().at(0);
+  const PixelBuffer whole = DecodeJpeg(jpeg.data(), jpeg.size());
+  const PixelBuffer& shown = view->Picture.Pixels();
+  ASSERT_EQ(shown.Width(), whole.Width());
+  ASSERT_EQ(shown.Height(), whole.Height());
+  for (int y = 0; y < whole.Height(); ++y)
+    ASSERT_TRUE(std::equal(shown.Row(y), shown.Row(y) + whole.Width() * 3, whole.Row(y))) << "row " << y;
+  EXPECT_EQ(view->Picture.Graphic()->ClassType().Name, std::string("TJPEGImage"));
+  EXPECT_TRUE(dialogs_.messages.empty());
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <future>
+#include <memory>
 #include <vector>
 
 #include "catalogue/shown_folder.h"
@@ -11,6 +12,7 @@
 #include "imaging/picture_errors.h"
 #include "imaging/resample.h"
 #include "imaging/wic_image.h"
+#include "viewer/row_decoder.h"
 #include "viewer/view_form.h"
 #include "win/canvas.h"
 #include "win/error.h"
@@ -30,16 +32,26 @@ win::Bitmap GlyphOf(const TThumbnail& thumbnail) {
   return glyph;
 }
 
-// A JPEG's size as seen, from the start of its file: the whole file is read here only when its
-// start is not enough (a progressive picture, whose header the library reads with its data).
-JpegSize HeaderSize(const std::string& path) {
-  const std::vector<std::uint8_t> head = ReadJpegHead(FileSource(path));
+// A JPEG's first bytes, and the rest of its file to read after them.
+struct JpegStart {
+  std::vector<std::uint8_t> Head;
+  JpegRowReader::Source Rest;
+  JpegSize Size;  // as seen
+};
+
+// The size comes from the start of the file: the whole file is read here only when its start
+// is not enough (markers before the picture longer than the start).
+JpegStart ReadJpegStart(const std::string& path) {
+  JpegStart start{{}, FileSource(path), {}};
+  start.Head = ReadJpegHead(start.Rest);
   try {
-    return ReadJpegSize(head.data(), head.size());
+    start.Size = ReadJpegSize(start.Head.data(), start.Head.size());
   } catch (const Exception&) {
-    const std::vector<std::uint8_t> bytes = win::ReadFileBytes(path);
-    return ReadJpegSize(bytes.data(), bytes.size());
+    start.Head = win::ReadFileBytes(path);
+    start.Rest = [](std::uint8_t*, std::size_t) -> std::size_t { return 0; };
+    start.Size = ReadJpegSize(start.Head.data(), start.Head.size());
   }
+  return start;
 }
 
 }  // namespace
@@ -48,38 +60,48 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
                           const std::function<int(const std::string&, win::Bitmap)>& addMenuItem,
                           const std::function<void(int)>& removeMenuItem, POINT at) {
   const std::string path = FolderFilePath(folder, shown.Items.at(item).DiskName);
-  // A JPEG, which Quiran decodes itself on any thread, decodes on a worker from the start,
-  // while the window is made, sized from the file's header and shown: making and showing a
-  // window takes about as long as decoding a large photograph on some systems (Wine). So does
-  // a picture of Windows' codecs; when its header does not tell its size (only PNG and GIF
-  // headers are read), the window waits for the picture before it is sized and shown. Other
-  // kinds load on this thread.
-  std::future<TPicture> decoding;
-  viewer::Extent size;
   // A picture that cannot be read is named in the message: the user may have several open.
-  auto named = [&path](auto&& load) -> decltype(auto) {
+  auto named = [path](auto&& load) -> decltype(auto) {
     try {
       return load();
     } catch (const EInvalidGraphic& e) {
       throw EInvalidGraphic(PictureFileErrorText(path, e.Message()));
     }
   };
-  const TThumbnailDecoder decoder = ThumbnailDecoderFor(path);
-  if (decoder == TThumbnailDecoder::Jpeg || decoder == TThumbnailDecoder::Wic) {
-    if (decoder == TThumbnailDecoder::Jpeg) {
-      const JpegSize header = named([&] { return HeaderSize(path); });
-      size = {header.Width, header.Height};
+  // A JPEG, which Quiran decodes itself on any thread, is decoded on the viewer's worker
+  // while the window, sized from the file's header, is made and shown, and it paints the rows
+  // as they come: making and showing a window takes about as long as decoding a large
+  // photograph on some systems (Wine). So is a picture of Windows' codecs whose header tells
+  // its size (PNG and GIF); for the others the window waits for the picture, decoded on a
+  // worker meanwhile, before it is sized and shown. Other kinds load on this thread.
+  viewer::Extent size;
+  const TGraphicClass* kind = nullptr;
+  std::unique_ptr<TRowDecoder> decoder;
+  std::future<TPicture> decoding;
+  const TThumbnailDecoder format = ThumbnailDecoderFor(path);
+  if (format == TThumbnailDecoder::Jpeg) {
+    JpegStart start = named([&] { return ReadJpegStart(path); });
+    size = {start.Size.Width, start.Size.Height};
+    kind = &TJPEGImage::Class;
+    decoder = std::make_unique<TRowDecoder>(
+        [named, head = std::move(start.Head), rest = std::move(start.Rest)](TRowsTarget& target) mutable {
+          named([&] { DecodeJpegRows(std::move(head), std::move(rest), target); });
+        });
+  } else if (format == TThumbnailDecoder::Wic) {
+    std::uint8_t head[32] = {};
+    TFileStream file(path);
+    if (std::optional<WicSize> header = WicHeaderSize(head, file.Read(head, sizeof head))) {
+      size = {header->Width, header->Height};
+      kind = &TWICImage::Class;
+      decoder = std::make_unique<TRowDecoder>(
+          [named, path](TRowsTarget& target) { named([&] { DecodeWicRows(path, target); }); });
     } else {
-      std::uint8_t head[32] = {};
-      TFileStream file(path);
-      if (std::optional<WicSize> header = WicHeaderSize(head, file.Read(head, sizeof head)))
-        size = {header->Width, header->Height};
+      decoding = std::async(std::launch::async, [path] {
+        TPicture picture;
+        picture.LoadFromFile(path);
+        return picture;
+      });
     }
-    decoding = std::async(std::launch::async, [path] {
-      TPicture picture;
-      picture.LoadFromFile(path);
-      return picture;
-    });
   }
   const int others = TViewForm::Count();
   TViewForm& view = TViewForm::Create();
@@ -87,7 +109,7 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
     const viewer::Point corner = viewer::CascadeAt({at.x, at.y}, others);
     view.MoveTo(corner.X, corner.Y);
   }
-  // Until the viewer shows its picture, a failure takes it away again, with its entry.
+  // Until the viewer is shown, a failure takes it away again, with its entry.
   struct Abandon {
     HWND window;
     ~Abandon() {
@@ -98,8 +120,8 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
   // messages through, and the folder is held meanwhile so that nothing closes it or the window.
   const TThumbnailPtr thumbnail = shown.EnsureThumbnail(item, colorDepth).Thumbnail;
   TShownFolder::Hold hold(shown);
-  if (decoding.valid() && size.W > 0) {
-    view.PreparePicture(path, size);
+  if (decoder) {
+    view.DecodePicture(path, size, *kind, std::move(decoder));
   } else if (decoding.valid()) {
     TPicture picture = named([&] { return decoding.get(); });
     view.PreparePicture(path, {picture.Width(), picture.Height()});
@@ -111,7 +133,6 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
   view.OnRemoveMenuItem = removeMenuItem;
   view.SetMenuItem(addMenuItem(view.FileName, std::move(glyph)));
   view.Show();
-  if (decoding.valid()) view.SetPicture(named([&] { return decoding.get(); }));
   abandon.window = nullptr;
   return view;
 }

@@ -3,10 +3,12 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <vector>
 
 #include "imaging/resample.h"
+#include "viewer/row_decoder.h"
 #include "win/app.h"
 #include "win/error.h"
 #include "win/text.h"
@@ -17,6 +19,8 @@ namespace {
 
 constexpr int kZoomBase = 1000;  // a zoom item's command is this plus its tag
 constexpr int kLineStep = 16;    // pixels per scroll-bar arrow click
+// The worker's report that more rows are done; wParam is the decoder's generation.
+constexpr UINT kRowsMessage = WM_APP + 1;
 
 // The viewers open now; each is destroyed with its window.
 std::vector<std::unique_ptr<TViewForm>>& OpenViewers() {
@@ -90,6 +94,8 @@ void TViewForm::DestroyAll() {
   }
 }
 
+TViewForm::~TViewForm() = default;
+
 TViewForm::TViewForm() {
   CreateArgs a;
   a.style = WS_OVERLAPPEDWINDOW | WS_HSCROLL | WS_VSCROLL;
@@ -125,6 +131,7 @@ void TViewForm::OnDestroyed() {
 }
 
 void TViewForm::FormDestroy() {
+  StopDecoding();
   if (MenuItem && OnRemoveMenuItem) OnRemoveMenuItem(std::exchange(MenuItem, 0));
 }
 
@@ -138,6 +145,7 @@ void TViewForm::OpenPicture(const std::string& path) {
 }
 
 void TViewForm::PreparePicture(const std::string& path, Extent pictureSize) {
+  StopDecoding();
   Picture = TPicture();
   pictureSize_ = pictureSize;
   FileName = path;
@@ -149,6 +157,7 @@ void TViewForm::PreparePicture(const std::string& path, Extent pictureSize) {
 }
 
 void TViewForm::SetPicture(TPicture picture) {
+  StopDecoding();
   Picture = std::move(picture);
   const Extent size{Picture.Width(), Picture.Height()};
   if (!(size == pictureSize_)) {
@@ -157,6 +166,66 @@ void TViewForm::SetPicture(TPicture picture) {
     SizeAndFit(paint.W + 20, paint.H + 50);
   }
   InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void TViewForm::DecodePicture(const std::string& path, Extent pictureSize, const TGraphicClass& kind,
+                              std::unique_ptr<TRowDecoder> decoder) {
+  PreparePicture(path, pictureSize);
+  decodedKind_ = &kind;
+  decoder_ = std::move(decoder);
+  decoder_->ReportTo(hwnd_, kRowsMessage, ++generation_);
+}
+
+void TViewForm::StopDecoding() {
+  decoder_.reset();
+  readyRows_ = 0;
+}
+
+void TViewForm::RowsArrived(WPARAM generation) {
+  if (!decoder_ || generation != generation_) return;  // a report of a decoder stopped since
+  decoder_->TakeReport();
+  const bool finished = decoder_->Finished();  // before the count: when finished, it is final
+  const int done = decoder_->Done();
+  if (done > readyRows_) {
+    // The paint rows that showed the window's colour and can show the picture now.
+    const int height = decoder_->Rows().Height(), paint = PaintSize().H;
+    const int from = viewer::ReadyPaintLength(readyRows_, height, paint);
+    readyRows_ = done;
+    const int to = viewer::ReadyPaintLength(readyRows_, height, paint);
+    const RECT c = ClientRect();
+    const RECT band{0, std::max(0L, from - scroll_.y), c.right, std::min(c.bottom, to - scroll_.y)};
+    if (band.bottom > band.top) InvalidateRect(hwnd_, &band, FALSE);
+  }
+  if (finished) FinishDecoding();
+}
+
+void TViewForm::FinishDecoding() {
+  std::unique_ptr<TRowDecoder> decoder = std::move(decoder_);  // its worker has ended
+  const int done = std::exchange(readyRows_, 0);
+  const std::exception_ptr failure = decoder->Failure();
+  PixelBuffer rows = decoder->TakeRows();
+  decoder.reset();
+  if (failure && done == 0) {
+    // Nothing to show: the viewer goes, and then its error is shown. Nothing of this object
+    // may be touched once its window is destroyed.
+    DestroyWindow(hwnd_);
+    std::rethrow_exception(failure);
+  }
+  if (failure) {
+    // What was decoded stays; the rest in the window's colour.
+    const std::uint32_t face = GetSysColor(COLOR_BTNFACE);
+    for (int y = done; y < rows.Height(); ++y)
+      for (int x = 0; x < rows.Width(); ++x) rows.SetPixel(x, y, face);
+  }
+  std::unique_ptr<TGraphic> graphic = decodedKind_->Create();
+  graphic->SetPixels(std::move(rows));
+  TPicture picture;
+  picture.Assign(std::move(graphic));
+  if (Extent{picture.Width(), picture.Height()} == pictureSize_)
+    Picture = std::move(picture);  // what is on the screen already shows it
+  else
+    SetPicture(std::move(picture));
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TViewForm::N4001Click(int command) {
@@ -288,17 +357,32 @@ void TViewForm::Paint() {
   RestoreDC(dc, saved);
 }
 
+const PixelBuffer& TViewForm::ShownPixels(int& rows) const {
+  if (decoder_ && readyRows_ > 0) {
+    rows = readyRows_;
+    return decoder_->Rows();
+  }
+  rows = Picture.Height();
+  return Picture.Pixels();
+}
+
 void TViewForm::PaintBox1Paint(win::Canvas& canvas) {
-  const PixelBuffer& pixels = Picture.Pixels();
+  int ready = 0;
+  const PixelBuffer& pixels = ShownPixels(ready);
   RECT clip{};
   if (GetClipBox(canvas.Dc(), &clip) <= NULLREGION) return;
-  if (pixels.Empty()) {  // still being decoded
-    FillRect(canvas.Dc(), &clip, GetSysColorBrush(COLOR_BTNFACE));
-    return;
+  rowsPainted_ = ready;
+  // Rows not decoded yet in the window's colour.
+  const Extent paint = PaintSize();
+  const int readyPaint = viewer::ReadyPaintLength(ready, pixels.Height(), paint.H);
+  if (readyPaint < clip.bottom) {
+    const RECT rest{clip.left, std::max<LONG>(clip.top, readyPaint), clip.right, clip.bottom};
+    FillRect(canvas.Dc(), &rest, GetSysColorBrush(COLOR_BTNFACE));
+    clip.bottom = readyPaint;
+    if (clip.bottom <= clip.top) return;
   }
   // Only the damaged part, from the source rows it shows: the zoomed picture as a whole
   // would be far too large to make.
-  const Extent paint = PaintSize();
   const viewer::SpanMap x = viewer::SourceSpan({clip.left, clip.right}, pixels.Width(), paint.W);
   const viewer::SpanMap y = viewer::SourceSpan({clip.top, clip.bottom}, pixels.Height(), paint.H);
   if (x.Source.From >= x.Source.To || y.Source.From >= y.Source.To) return;
@@ -567,6 +651,9 @@ LRESULT TViewForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (command) ExecuteCommand(command);
       return 0;
     }
+    case kRowsMessage:
+      RowsArrived(wp);
+      return 0;
     case WM_DESTROY:
       FormDestroy();
       return 0;

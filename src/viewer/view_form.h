@@ -7,10 +7,17 @@
 // The paint area (the picture at the zoom) is not a window: it is as large as the zoomed
 // picture (16000 x 12000 for a 12-megapixel photograph at 400 %), so only the part of it the
 // client area shows is ever drawn, straight from the source picture's rows.
+//
+// A large picture is decoded on a worker thread while its window is already on the screen:
+// the worker fills the rows of a buffer sized from the picture's header and tells the window,
+// a few times a second, how many are done; the window draws those and the window's colour
+// below them. The worker belongs to the window: closing the window, or opening another
+// picture in it, stops the worker and waits for it before anything it uses goes.
 #pragma once
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "imaging/graphics.h"
@@ -19,10 +26,13 @@
 #include "win/pixel_buffer.h"
 #include "win/window.h"
 
+class TRowDecoder;
+
 class TViewForm : public win::Window {
  public:
   // A new viewer, hidden, with FormCreate run.
   static TViewForm& Create();
+  ~TViewForm() override;
   // The viewers open now.
   static int Count();
   // Closes every viewer (the main window going).
@@ -44,6 +54,18 @@ class TViewForm : public win::Window {
   // sized again should its size differ).
   void PreparePicture(const std::string& path, viewer::Extent pictureSize);
   void SetPicture(TPicture picture);
+  // OpenPicture with the decoding on a worker thread, which may have started before the
+  // window was made: PreparePicture for a picture of the given size, then the window paints
+  // the rows as the decoder reports them done. When all are, the picture (of class `kind`) is
+  // Picture. When the decoding fails the rows done so far stay, the rest in the window's
+  // colour, and its error is shown; with no row done the viewer closes instead, as if it had
+  // never opened. The viewer owns the decoder from here on.
+  void DecodePicture(const std::string& path, viewer::Extent pictureSize, const TGraphicClass& kind,
+                     std::unique_ptr<TRowDecoder> decoder);
+  // Whether a picture is being decoded.
+  bool Decoding() const { return decoder_ != nullptr; }
+  // How many of the picture's rows the latest paint could draw.
+  int RowsPainted() const { return rowsPainted_; }
   void SetMenuItem(int command) { MenuItem = command; }
   // The paint area's size: the picture at the zoom.
   viewer::Extent PaintSize() const;
@@ -93,6 +115,13 @@ class TViewForm : public win::Window {
   // Draws a scroll bar at the view's position.
   void ShowScrollPosition(int bar);
   void Paint();
+  // The picture's rows a paint draws now, and how many of them there are.
+  const PixelBuffer& ShownPixels(int& rows) const;
+  // The worker's report: the rows done since the last are painted; at the end, Picture.
+  void RowsArrived(WPARAM generation);
+  void FinishDecoding();
+  // Stops the worker, if any, and waits for it; its picture is dropped.
+  void StopDecoding();
   bool InPaintArea(POINT client) const;
 
   void EnterFullScreen();
@@ -109,4 +138,10 @@ class TViewForm : public win::Window {
   bool dragging_ = false;
   int nextBar_ = SB_HORZ;  // the scroll bar a drag draws next
   bool updatingBars_ = false;
+
+  std::unique_ptr<TRowDecoder> decoder_;  // the worker decoding the picture, while it runs
+  const TGraphicClass* decodedKind_ = nullptr;
+  WPARAM generation_ = 0;             // of the latest decoder: reports of older ones are dropped
+  int readyRows_ = 0;                 // rows of the decoder's picture the paints draw
+  int rowsPainted_ = 0;
 };

@@ -4,12 +4,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include "imaging/jpeg_image.h"
+#include "viewer/row_decoder.h"
 #include "imaging/jpeg_rows.h"
 #include "imaging/spi_bitmap.h"
 #include "imaging/test_pictures.h"
 #include "imaging/win_test_util.h"
 #include "win/app.h"
 #include "win/canvas.h"
+#include "win/test_dialogs.h"
 
 using imgtest::TempDir;
 
@@ -41,6 +49,34 @@ class ViewForm : public testing::Test {
     put(26, 1, 2), put(28, 24, 2), put(34, image, 4);
     for (int y = p.Height() - 1; y >= 0; --y) b.insert(b.end(), p.Row(y), p.Row(y) + p.Stride());
     return b;
+  }
+  // A decoder of source_ that reports `first` rows done, then the rest once `go` is set, a
+  // row at a time; it stops when told. `ended` is set when it has returned.
+  std::unique_ptr<TRowDecoder> Slow(int first, std::atomic<bool>& go, std::atomic<bool>& ended) {
+    return std::make_unique<TRowDecoder>([this, first, &go, &ended](TRowsTarget& target) {
+      PixelBuffer& p = target.Pixels();
+      p.Allocate(source_.Width(), source_.Height());
+      for (int y = 0; y < p.Height(); ++y) {
+        std::copy(source_.Row(y), source_.Row(y) + source_.Stride(), p.Row(y));
+        bool wanted = true;
+        while (wanted && y + 1 == first && !go) {
+          wanted = target.RowsDone(y + 1);
+          Sleep(1);
+        }
+        if (!wanted || !target.RowsDone(y + 1)) break;
+        if (y >= first) Sleep(1);
+      }
+      ended = true;
+    });
+  }
+  // Handles messages until the condition holds (or 20 seconds pass).
+  static bool PumpUntil(const std::function<bool()>& done) {
+    const DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < 20000) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+      win::Application::ProcessMessages();
+    }
+    return done();
   }
   static RECT WindowRect(const TViewForm& v) {
     RECT r{};
@@ -284,4 +320,133 @@ TEST_F(ViewForm, ItsWindowShowsThePictureAtEveryZoom) {
     for (int shift : {0, 8, 16})
       EXPECT_NEAR(static_cast<int>(got >> shift & 0xFF), static_cast<int>(want >> shift & 0xFF), 40) << "zoom " << zoom;
   }
+}
+
+// While the worker decodes, a paint draws the rows done from the picture at the zoom and the
+// window's colour below them; the rest comes as it is done, and the picture ends whole.
+TEST_F(ViewForm, PaintsTheRowsDoneAndTheWindowColourBelowThem) {
+  source_ = testpic::PhotoLike(400, 300, 6);
+  std::atomic<bool> go{false}, ended{false};
+  TViewForm& v = TViewForm::Create();
+  v.ExecuteCommand(TViewForm::ZoomCommand(75));
+  v.DecodePicture(dir_.Path() + "slow.jpg", {400, 300}, TJPEGImage::Class, Slow(121, go, ended));
+  v.Show();
+  EXPECT_EQ(v.PaintSize(), (viewer::Extent{300, 225}));
+  ASSERT_TRUE(PumpUntil([&] { return v.RowsPainted() == 121; }));
+  EXPECT_TRUE(v.Decoding());
+  EXPECT_TRUE(v.Picture.Pixels().Empty());
+  // 75 %: three paint rows show four source rows; 121 rows ready draw 90 paint rows.
+  win::MemoryBitmap bmp(300, 225);
+  win::Canvas canvas(bmp.Dc());
+  v.PaintBox1Paint(canvas);
+  const std::uint32_t face = GetSysColor(COLOR_BTNFACE);
+  // A reduced stretch may take a neighbour of the source pixel under a paint pixel.
+  auto fromSource = [&](std::uint32_t got, int x, int y) {
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx) {
+        const int sx = std::clamp(x * 4 / 3 + dx, 0, 399), sy = std::clamp(y * 4 / 3 + dy, 0, 120);
+        if (got == source_.Pixel(sx, sy)) return true;
+      }
+    return false;
+  };
+  for (int y = 0; y < 225; ++y)
+    for (int x = 0; x < 300; x += 13) {
+      if (y < 90)
+        ASSERT_TRUE(fromSource(bmp.Pixel(x, y), x, y)) << x << "," << y;
+      else
+        ASSERT_EQ(bmp.Pixel(x, y), face) << x << "," << y;
+    }
+  go = true;
+  ASSERT_TRUE(PumpUntil([&] { return !v.Decoding(); }));
+  EXPECT_TRUE(ended);
+  ASSERT_EQ(v.Picture.Width(), 400);
+  for (int y = 0; y < 300; ++y)
+    ASSERT_TRUE(std::equal(source_.Row(y), source_.Row(y) + 1200, v.Picture.Pixels().Row(y))) << y;
+  EXPECT_EQ(v.Picture.Graphic()->ClassType().Name, std::string("TJPEGImage"));
+  win::MemoryBitmap after(300, 225);
+  win::Canvas afterCanvas(after.Dc());
+  v.PaintBox1Paint(afterCanvas);
+  EXPECT_NE(after.Pixel(150, 200), face);
+}
+
+// Closing a viewer while its worker decodes: the worker is stopped and has ended before the
+// window is gone, and its reports still queued do nothing.
+TEST_F(ViewForm, ClosingMidDecodeEndsTheWorkerBeforeTheWindowGoes) {
+  source_ = testpic::PhotoLike(200, 600, 7);
+  std::atomic<bool> go{false}, ended{false};
+  TViewForm& v = TViewForm::Create();
+  v.DecodePicture(dir_.Path() + "slow.jpg", {200, 600}, TJPEGImage::Class, Slow(40, go, ended));
+  v.Show();
+  ASSERT_TRUE(PumpUntil([&] { return v.RowsPainted() > 0; }));
+  go = true;  // decoding on, a row a millisecond
+  Sleep(30);
+  const HWND window = v.Handle();
+  SendMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(ended);
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_EQ(TViewForm::Count(), 0);
+  Sleep(50);
+  win::Application::ProcessMessages();
+  EXPECT_EQ(TViewForm::Count(), 0);
+}
+
+// Another picture opened in a viewer while it decodes one: the first decoding stops, and
+// its reports neither draw its rows nor put its picture in place of the new one.
+TEST_F(ViewForm, OpeningAnotherPictureMidDecodeDropsTheFirst) {
+  TViewForm& v = Open(40, 30, 2);
+  const PixelBuffer second = source_;
+  const std::string secondPath = v.FileName;
+  source_ = testpic::PhotoLike(300, 500, 8);
+  std::atomic<bool> go{false}, ended{false};
+  v.DecodePicture(dir_.Path() + "slow.jpg", {300, 500}, TJPEGImage::Class, Slow(50, go, ended));
+  v.Show();
+  ASSERT_TRUE(PumpUntil([&] { return v.RowsPainted() > 0; }));
+  go = true;
+  v.OpenPicture(secondPath);
+  EXPECT_TRUE(ended);
+  EXPECT_FALSE(v.Decoding());
+  Sleep(50);
+  win::Application::ProcessMessages();
+  EXPECT_EQ(v.PaintSize(), (viewer::Extent{40, 30}));
+  ASSERT_EQ(v.Picture.Width(), 40);
+  EXPECT_EQ(v.Picture.Pixels().Pixel(5, 5), second.Pixel(5, 5));
+  win::MemoryBitmap bmp(40, 30);
+  win::Canvas canvas(bmp.Dc());
+  v.PaintBox1Paint(canvas);
+  EXPECT_EQ(bmp.Pixel(20, 25), second.Pixel(20, 25));
+}
+
+// A decoding that fails before any row is done closes its viewer and then says why; one that
+// fails part-way keeps the rows done.
+TEST_F(ViewForm, ADecodingThatFailsKeepsTheRowsDoneOrClosesTheViewer) {
+  win::ScriptedDialogs dialogs;
+  std::vector<int> removed;
+  TViewForm& v = TViewForm::Create();
+  v.SetMenuItem(77);
+  v.OnRemoveMenuItem = [&](int command) { removed.push_back(command); };
+  v.DecodePicture(dir_.Path() + "bad.png", {50, 40}, TJPEGImage::Class,
+                  std::make_unique<TRowDecoder>([](TRowsTarget&) { throw EInvalidGraphic("壊れています"); }));
+  v.Show();
+  ASSERT_TRUE(PumpUntil([&] { return TViewForm::Count() == 0; }));
+  EXPECT_EQ(removed, std::vector<int>{77});
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, "壊れています");
+
+  TViewForm& w = TViewForm::Create();
+  source_ = testpic::PhotoLike(60, 50, 3);
+  w.DecodePicture(dir_.Path() + "half.jpg", {60, 50}, TJPEGImage::Class,
+                  std::make_unique<TRowDecoder>([this](TRowsTarget& target) {
+                    PixelBuffer& p = target.Pixels();
+                    p.Allocate(60, 50);
+                    for (int y = 0; y < 20; ++y) std::copy(source_.Row(y), source_.Row(y) + source_.Stride(), p.Row(y));
+                    target.RowsDone(20);
+                    throw EInvalidGraphic("途中で終わっています");
+                  }));
+  w.Show();
+  ASSERT_TRUE(PumpUntil([&] { return dialogs.messages.size() == 2; }));
+  EXPECT_EQ(dialogs.messages[1].text, "途中で終わっています");
+  ASSERT_EQ(TViewForm::Count(), 1);
+  ASSERT_EQ(w.Picture.Height(), 50);
+  EXPECT_EQ(w.Picture.Pixels().Pixel(30, 19), source_.Pixel(30, 19));
+  EXPECT_EQ(w.Picture.Pixels().Pixel(30, 20), GetSysColor(COLOR_BTNFACE));
 }

@@ -68,4 +68,14 @@ SpanMap SourceSpan(Span damaged, int sourceLength, int paintLength) {
   return {{s0, s1}, {place(s0), place(s1)}};
 }
 
+int ReadyPaintLength(int ready, int sourceLength, int paintLength) {
+  if (sourceLength <= 0 || paintLength <= 0 || ready <= 0) return 0;
+  if (ready >= sourceLength) return paintLength;
+  // The same two cases as SourceSpan: whole periods of the short ratio, or the paint pixels
+  // that show only source pixels before `ready`.
+  const std::int64_t src = sourceLength, dst = paintLength, g = std::gcd(src, dst), pd = dst / g, ps = src / g;
+  if (pd <= 64) return static_cast<int>(ready / ps * pd);
+  return static_cast<int>((ready * dst + src - 1) / src);
+}
+
 }  // namespace viewer

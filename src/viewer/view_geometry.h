@@ -57,4 +57,10 @@ struct SpanMap {
 };
 SpanMap SourceSpan(Span damaged, int sourceLength, int paintLength);
 
+// While a picture is decoded: how far from the start the paint area can be drawn from the
+// first `ready` source pixels alone, i.e. the longest start [0, n) whose SourceSpan (and that
+// of any span ending there) reads no source pixel at or past `ready`. The whole paint length
+// once every pixel is ready.
+int ReadyPaintLength(int ready, int sourceLength, int paintLength);
+
 }  // namespace viewer

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace viewer;
 
 TEST(ViewGeometry, PaintExtentDividesWholeNumbers) {
@@ -96,5 +98,25 @@ TEST(ViewGeometry, SourceSpansOfNeighbouringPaintsAgree) {
             ASSERT_LT(s, m.Source.To) << zoom << " " << source << " " << d;
           }
         }
+    }
+}
+
+TEST(ViewGeometry, APartlyDecodedPictureIsDrawnOnlyFromItsReadyRows) {
+  // Drawing any span that ends within the ready length reads only ready source rows; one
+  // paint row more would read a row not yet decoded (or there is none to read).
+  for (int zoom : {25, 50, 75, 100, 200, 300, 400})
+    for (int source : {1, 3, 7, 101, 640, 4001}) {
+      const int paint = PaintExtent({source, 1}, zoom).W;
+      for (int ready = 0; ready <= source; ready += ready < 20 ? 1 : 37) {
+        const int n = ReadyPaintLength(ready, source, paint);
+        ASSERT_GE(n, 0);
+        ASSERT_LE(n, paint);
+        for (int from = std::max(0, n - 70); from < n; from += 7)
+          ASSERT_LE(SourceSpan({from, n}, source, paint).Source.To, ready) << zoom << " " << source << " " << ready;
+        if (n < paint) {
+          ASSERT_GT(SourceSpan({n, n + 1}, source, paint).Source.To, ready) << zoom << " " << source << " " << ready;
+        }
+      }
+      EXPECT_EQ(ReadyPaintLength(source, source, paint), paint);
     }
 }

@@ -1,7 +1,7 @@
 // The viewer, with a shown folder holding one large photograph:
-//  1. opening it as the list's double-click does, to the viewer's first complete paint, against
-//     a plain in-process libjpeg-turbo decode of the same file into a buffer (same library
-//     build), interleaved in one run;
+//  1. opening it as the list's double-click does, to the first paint that draws rows of the
+//     picture and to the picture whole and painted, against a plain in-process libjpeg-turbo
+//     decode of the same file into a buffer (same library build), interleaved in one run;
 //  2. dragging a 400 % view of it in a 752 x 539 window: the time of each step, the mouse move
 //     and the repaint it brings, and a full repaint of the window for comparison.
 //
@@ -19,6 +19,7 @@
 #include "catalogue/shown_folder.h"
 #include "imaging/spi_bitmap.h"
 #include "plain_decode.h"
+#include "viewer_wait.h"
 #include "viewer/view_form.h"
 #include "win/app.h"
 #include "win/error.h"
@@ -57,14 +58,17 @@ int wmain(int argc, wchar_t** argv) {
     shown.Load(folder.Path(), gauge, nullptr, 24);
     if (shown.Items.size() != 1) throw Exception("the folder does not show its picture");
 
-    // Opens the viewer as a double-click does and waits for its first paint; answers it.
-    auto open = [&] {
+    // Opens the viewer as a double-click does and waits for its picture, whole and painted.
+    auto open = [&](ViewerTimes* times = nullptr) {
+      const double start = Now();
       TViewForm& opened = OpenFolderItem(
           shown, folder.Path(), 0, 24, [](const std::string&, win::Bitmap) { return 1; }, [](int) {});
+      const double shown = Now() - start;
       HWND view = opened.Handle();
       if (!view || !IsWindowVisible(view)) throw Exception("the viewer did not open");
-      UpdateWindow(view);
-      GdiFlush();
+      ViewerTimes t = WaitForViewer(view, start);
+      t.Shown = shown;
+      if (times) *times = t;
       return view;
     };
     auto close = [](HWND view) {
@@ -74,13 +78,15 @@ int wmain(int argc, wchar_t** argv) {
     close(open());  // one untimed round of each warms the file cache and the allocator
     int width = 0, height = 0;
     PlainDecode(picture, width, height);
-    std::vector<double> opened, plain;
+    std::vector<double> shownAt, firstRows, opened, plain;
     for (int i = 0; i < runs; ++i) {
-      double start = Now();
-      HWND view = open();
-      opened.push_back(Now() - start);
+      ViewerTimes t;
+      HWND view = open(&t);
+      shownAt.push_back(t.Shown);
+      firstRows.push_back(t.FirstRows);
+      opened.push_back(t.Complete);
       close(view);
-      start = Now();
+      const double start = Now();
       PlainDecode(picture, width, height);
       plain.push_back(Now() - start);
     }
@@ -90,7 +96,8 @@ int wmain(int argc, wchar_t** argv) {
     auto* viewer = dynamic_cast<TViewForm*>(win::Window::FromHandle(view));
     if (!viewer) throw Exception("no viewer object");
     if (viewer->Picture.Width() != width || viewer->Picture.Height() != height)
-      throw Exception("the viewer's picture is not the plain decode's size");
+      throw Exception("the viewer's picture is not the plain decode's size" +
+                      (dialogs.messages.empty() ? std::string() : ": " + dialogs.messages[0].text));
     viewer->ExecuteCommand(TViewForm::ZoomCommand(400));
     SetWindowPos(view, nullptr, 20, 20, 752, 539, SWP_NOZORDER);
     const viewer::Extent paint = viewer->PaintSize();
@@ -122,12 +129,17 @@ int wmain(int argc, wchar_t** argv) {
     }
     close(view);
 
-    const double a = Median(opened), b = Median(plain);
+    const double first = Median(firstRows), a = Median(opened), b = Median(plain);
     const double worst = *std::max_element(steps.begin(), steps.end());
     std::printf("picture: %s, %d x %d, %d runs each, medians\n", name.c_str(), width, height, runs);
-    std::printf("double-click to first complete paint:       %8.1f ms\n", a * 1000);
-    std::printf("plain libjpeg-turbo decode, file to buffer: %8.1f ms\n", b * 1000);
-    std::printf("ratio (viewer / plain): %.3f (target <= 1.2)\n", a / b);
+    std::printf("plain libjpeg-turbo decode, file to buffer:  %8.1f ms\n", b * 1000);
+    std::printf("double-click to first rows on the screen:    %8.1f ms   ratio %.3f (target <= 0.3)\n", first * 1000,
+                first / b);
+    std::printf("double-click to the whole picture painted:   %8.1f ms   ratio %.3f (target <= 1.1)\n", a * 1000, a / b);
+    std::printf("  each run (window shown / first rows / whole, ms):");
+    for (std::size_t i = 0; i < opened.size(); ++i)
+      std::printf(" %.0f/%.0f/%.0f", shownAt[i] * 1000, firstRows[i] * 1000, opened[i] * 1000);
+    std::printf("\n");
     std::printf("dragging at 400 %% in a %ld x %ld client area (752 x 539 window), %zu steps:\n", client.right,
                 client.bottom, steps.size());
     std::printf("  per step (move and repaint): median %.2f ms, 95th percentile %.2f ms, worst %.2f ms (target < 15)\n",
@@ -135,7 +147,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("  whole client area repainted:  median %.2f ms\n", Median(full) * 1000);
     if (!dialogs.messages.empty())
       std::printf("messages shown: %zu (first: %s)\n", dialogs.messages.size(), dialogs.messages[0].text.c_str());
-    return a / b <= 1.2 && worst < 0.015 && dialogs.messages.empty() ? 0 : 1;
+    return first / b <= 0.3 && a / b <= 1.1 && worst < 0.015 && dialogs.messages.empty() ? 0 : 1;
   } catch (const Exception& e) {
     std::fprintf(stderr, "failed: %s\n", e.what());
     return 2;
