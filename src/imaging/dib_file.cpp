@@ -15,7 +15,7 @@ void Put32(std::uint8_t* p, std::uint32_t v) {
 
 }  // namespace
 
-DibFile BuildDibFile(const std::uint8_t* info, std::size_t infoSize, const std::uint8_t* bits, std::size_t bitsSize) {
+DibFileLayout LayOutDibFile(const std::uint8_t* info, std::size_t infoSize, std::size_t bitsSize, bool bitsPresent) {
   if (!info || infoSize < 40) Bad();
   const std::uint32_t biSize = U32(info);
   const std::int64_t width = static_cast<std::int32_t>(U32(info + 4));
@@ -44,21 +44,29 @@ DibFile BuildDibFile(const std::uint8_t* info, std::size_t infoSize, const std::
   const std::int64_t tableBytes = 4 * colors;
   if (tableBytes > INT32_MAX || static_cast<std::int64_t>(tableAt + masks) + tableBytes > static_cast<std::int64_t>(infoSize))
     Bad();
-  if (imageSize > static_cast<std::int64_t>(bitsSize) || (imageSize > 0 && !bits)) Bad();
+  if (imageSize > static_cast<std::int64_t>(bitsSize) || (imageSize > 0 && !bitsPresent)) Bad();
+  return {14 + tableAt + masks + static_cast<std::size_t>(tableBytes), static_cast<std::size_t>(imageSize), tableAt + masks,
+          static_cast<std::size_t>(colors)};
+}
 
-  const std::size_t headerSize = tableAt + masks + static_cast<std::size_t>(tableBytes);
+void WriteDibFile(const DibFileLayout& layout, const std::uint8_t* info, const std::uint8_t* bits, std::uint8_t* head,
+                  std::uint8_t* rows) {
+  head[0] = 'B', head[1] = 'M';
+  Put32(head + 2, static_cast<std::uint32_t>(layout.HeadSize + layout.ImageSize));
+  Put32(head + 6, 0);
+  Put32(head + 10, static_cast<std::uint32_t>(layout.HeadSize));
+  std::memcpy(head + 14, info, layout.HeadSize - 14);
+  if (layout.ImageSize) std::memcpy(rows, bits, layout.ImageSize);
+}
+
+DibFile BuildDibFile(const std::uint8_t* info, std::size_t infoSize, const std::uint8_t* bits, std::size_t bitsSize) {
+  const DibFileLayout layout = LayOutDibFile(info, infoSize, bitsSize, bits != nullptr);
   DibFile out;
-  out.Bmp.resize(14 + headerSize + static_cast<std::size_t>(imageSize));
-  std::uint8_t* p = out.Bmp.data();
-  p[0] = 'B', p[1] = 'M';
-  Put32(p + 2, static_cast<std::uint32_t>(out.Bmp.size()));
-  Put32(p + 10, static_cast<std::uint32_t>(14 + headerSize));
-  std::memcpy(p + 14, info, headerSize);
-  if (imageSize) std::memcpy(p + 14 + headerSize, bits, static_cast<std::size_t>(imageSize));
-
-  if (bitCount == 4 && colors > 0) {
-    const std::uint8_t* t = info + tableAt + masks;
-    for (std::int64_t i = 0; i < colors; ++i, t += 4)
+  out.Bmp.resize(layout.HeadSize + layout.ImageSize);
+  WriteDibFile(layout, info, bits, out.Bmp.data(), out.Bmp.data() + layout.HeadSize);
+  if ((info[14] | info[15] << 8) == 4) {
+    const std::uint8_t* t = info + layout.TableAt;
+    for (std::size_t i = 0; i < layout.Colors; ++i, t += 4)
       out.Palette4.push_back(t[2] | t[1] << 8 | static_cast<std::uint32_t>(t[0]) << 16);
   }
   return out;

@@ -15,3 +15,18 @@ struct DibFile {
 
 // Throws EInvalidGraphic when the header claims more than the blocks hold.
 DibFile BuildDibFile(const std::uint8_t* info, std::size_t infoSize, const std::uint8_t* bits, std::size_t bitsSize);
+
+// The same BMP file image in two parts, for writing it where it is to be read (the plug-in
+// helper writes it straight into the memory it shares with Quiran): the file header with the
+// information header, masks and colour table, then the rows.
+struct DibFileLayout {
+  std::size_t HeadSize;   // 14 + the header bytes taken from the plug-in's block
+  std::size_t ImageSize;  // the rows
+  std::size_t TableAt;    // where the colour table starts in the plug-in's block
+  std::size_t Colors;     // its entries
+};
+// Throws EInvalidGraphic as BuildDibFile does.
+DibFileLayout LayOutDibFile(const std::uint8_t* info, std::size_t infoSize, std::size_t bitsSize, bool bitsPresent);
+// Writes the head (HeadSize bytes) and the rows (ImageSize bytes) of a layout made from these blocks.
+void WriteDibFile(const DibFileLayout& layout, const std::uint8_t* info, const std::uint8_t* bits, std::uint8_t* head,
+                  std::uint8_t* rows);

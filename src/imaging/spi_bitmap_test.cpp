@@ -75,8 +75,9 @@ TEST_P(SpiLoader, PluginPicturesLoadThroughTheHolder) {
   // The picture information reaches the converter, its text taken from the plug-in's block.
   TSPIBitmap probe;
   TPictureInfoRec seen;
-  probe.Loader().OnLoadDIB = [&](const void*, std::size_t, const void*, std::size_t, const TPictureInfoRec& info,
-                                 bool& success) { seen = info, success = true; };
+  probe.Loader().OnLoadDIB = [&](const SpiPicture&, const TPictureInfoRec& info, bool& success) {
+    seen = info, success = true;
+  };
   probe.LoadFromFile(dir_.Path() + "a.PPM");
   EXPECT_TRUE(seen.Valid);
   EXPECT_EQ(seen.Width, 5);
@@ -161,6 +162,94 @@ TEST_P(SpiLoader, ShortDataIsPaddedAndLongDataRetriedPastTheHeader) {
   EXPECT_TRUE(PluginLog(rec).empty());  // with SPI set, only that plug-in is tried
 }
 
+namespace {
+
+// PpmColor for pictures wider or higher than 25 pixels, whose components wrap.
+std::uint32_t LargePpmColor(int x, int y) { return std::uint32_t(x * 10 & 255) | std::uint32_t(y * 10 & 255) << 8 | 200u << 16; }
+
+// A file written by its UTF-16 path, which need not have a Shift-JIS form.
+void WriteWide(const std::wstring& path, const Bytes& bytes) {
+  for (std::size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+    CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+  win::File f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD n = 0;
+  ASSERT_TRUE(f.Get() != INVALID_HANDLE_VALUE && WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr));
+}
+
+}  // namespace
+
+// A large file is read by the plug-in itself, given its name: the Shift-JIS name whole (trail
+// bytes 0x5C and letters), and full when Quiran had a relative one. Where the system's code
+// page has no form for the name, the data comes in memory: the plug-in never opens the file
+// the same bytes would name in that code page.
+TEST_P(SpiLoader, ALargeFileIsReadByThePluginByItsShiftJisPathNeverAnother) {
+  Add("ppm");
+  const std::string folder = dir_.Path() + "\x95\x5C\x83\x5C\x83\x41";  // 表ソア
+  ASSERT_TRUE(CreateDirectoryW(win::Wide(folder).c_str(), nullptr));
+  const Bytes ppm = Ppm(700, 520);
+  ASSERT_GE(ppm.size(), 1u << 20);
+  const std::string file = dir_.File("\x95\x5C\x83\x5C\x83\x41\\\x94\x5C.ppm", ppm);  // ...\能.ppm
+  const bool shiftJis = GetACP() == 932;
+  // The same bytes read in another code page name another path: a picture of another size is put there.
+  const int n = MultiByteToWideChar(CP_ACP, 0, file.data(), static_cast<int>(file.size()), nullptr, 0);
+  std::wstring elsewhere(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, file.data(), static_cast<int>(file.size()), elsewhere.data(), n);
+  if (elsewhere != win::Wide(file)) WriteWide(elsewhere, Ppm(9, 9));
+
+  TPicture picture;
+  picture.LoadFromFile(file);
+  ASSERT_EQ(picture.Width(), 700);
+  EXPECT_EQ(picture.Pixels().Pixel(699, 519), LargePpmColor(699, 519));
+  std::string log = PluginLog(Plugin("ppm"));
+  if (shiftJis) {
+    EXPECT_NE(log.find("GetPictureInfo(0,0);File(" + file + ");GetPicture(0,0);File(" + file + ");"), std::string::npos) << log;
+    EXPECT_EQ(log.find(",1);"), std::string::npos) << log;  // nothing copied for it
+  } else {
+    EXPECT_EQ(log.find("File("), std::string::npos) << log;
+    EXPECT_NE(log.find("GetPicture(" + std::to_string(ppm.size()) + ",1);"), std::string::npos) << log;
+  }
+
+  // A relative name: the plug-in, wherever it runs, gets the whole path.
+  wchar_t was[MAX_PATH] = {};
+  GetCurrentDirectoryW(MAX_PATH, was);
+  ASSERT_TRUE(SetCurrentDirectoryW(win::Wide(folder).c_str()));
+  ResetPluginLog(Plugin("ppm"));
+  TPicture relative;
+  try {
+    relative.LoadFromFile("\x94\x5C.ppm");
+  } catch (...) {
+    SetCurrentDirectoryW(was);
+    throw;
+  }
+  SetCurrentDirectoryW(was);
+  EXPECT_EQ(relative.Width(), 700);
+  if (shiftJis) {
+    EXPECT_NE(PluginLog(Plugin("ppm")).find("File(" + file + ");"), std::string::npos);
+  }
+
+  // Past a 128-byte header, the plug-in reads the file from there.
+  Bytes withHeader(128, 'H');
+  withHeader.insert(withHeader.end(), ppm.begin(), ppm.end());
+  ResetPluginLog(Plugin("ppm"));
+  picture.LoadFromFile(dir_.File("header.ppm", withHeader));
+  EXPECT_EQ(picture.Pixels().Pixel(5, 7), PpmColor(5, 7));
+  if (shiftJis) {
+    EXPECT_NE(PluginLog(Plugin("ppm")).find("GetPicture(128,0);File("), std::string::npos);
+  }
+}
+
+// A plug-in that reads no files itself answers "not implemented": it is given the data in memory.
+TEST_P(SpiLoader, APluginReadingOnlyFromMemoryGetsALargeFileInMemory) {
+  Add("memory_only");
+  const Bytes ppm = Ppm(700, 520);
+  TPicture picture;
+  picture.LoadFromFile(dir_.File("a.pmo", ppm));
+  ASSERT_EQ(picture.Width(), 700);
+  EXPECT_EQ(picture.Pixels().Pixel(600, 500), LargePpmColor(600, 500));
+  const std::string log = PluginLog(Plugin("memory_only"));
+  EXPECT_NE(log.find("GetPicture(" + std::to_string(ppm.size()) + ",1);"), std::string::npos) << log;
+}
+
 TEST_P(SpiLoader, OutputLayoutsBecomeTheRightPicture) {
   Add("pal4_0");
   Add("pal4_5");
@@ -216,8 +305,9 @@ TEST_P(SpiLoader, EveryInformationLayoutAndOnlyLiveHandles) {
     TSPIBitmap probe;
     probe.SPI = static_cast<TInSPI*>(spis_->Items(spis_->Count() - 1));
     TPictureInfoRec seen;
-    probe.Loader().OnLoadDIB = [&](const void*, std::size_t, const void*, std::size_t, const TPictureInfoRec& info,
-                                   bool& success) { seen = info, success = true; };
+    probe.Loader().OnLoadDIB = [&](const SpiPicture&, const TPictureInfoRec& info, bool& success) {
+      seen = info, success = true;
+    };
     const Bytes ppm = Ppm(6, 5);
     probe.LoadFromFile(dir_.File(std::string("a.") + kind, ppm));
     EXPECT_TRUE(seen.Valid) << kind;

@@ -47,24 +47,22 @@ struct TSPIHost::Section {
   }
 };
 
-// A picture the helper placed in the shared block. The information block is copied out at
-// once (the helper could still write into the block); the rows are read from the block,
-// which stays mapped while this lives, within the size the helper gave and Quiran checked.
+// A picture the helper placed in the shared block, as a BMP file image: read where it lies,
+// within the sizes Quiran checked and made room for, while the block stays mapped (this keeps
+// it). The helper is waiting for its next request meanwhile, and the BMP reader takes every
+// header field once and bounds every read by the image's size, so not even a helper that went
+// on writing could make it read past the image.
 class HostedPicture : public SpiPicture {
  public:
-  HostedPicture(std::shared_ptr<const void> keep, const std::uint8_t* info, std::size_t infoSize,
-                const std::uint8_t* bits, std::size_t bitsSize)
-      : keep_(std::move(keep)), info_(info, info + infoSize), bits_(bits), bitsSize_(bitsSize) {}
-  const std::uint8_t* Info() const override { return info_.data(); }
-  std::size_t InfoSize() const override { return info_.size(); }
-  const std::uint8_t* Bits() const override { return bits_; }
-  std::size_t BitsSize() const override { return bitsSize_; }
+  HostedPicture(std::shared_ptr<const void> keep, const std::uint8_t* bmp, std::size_t size)
+      : keep_(std::move(keep)), bmp_(bmp), size_(size) {}
+  const std::uint8_t* BmpFile() const override { return bmp_; }
+  std::size_t BmpFileSize() const override { return size_; }
 
  private:
   std::shared_ptr<const void> keep_;
-  std::vector<std::uint8_t> info_;
-  const std::uint8_t* bits_;
-  std::size_t bitsSize_;
+  const std::uint8_t* bmp_;
+  std::size_t size_;
 };
 
 // ---- the plug-in in a helper ----
@@ -91,6 +89,16 @@ class HostedSpiModule : public SpiModule {
   std::uint32_t id_ = 0;
   std::uint64_t incarnation_ = 0;
 };
+
+namespace {
+
+// The data of a picture call: its length in the shared block, or the file the plug-in reads.
+void Describe(const SpiData& data, Message& request) {
+  request.Length = data.Size;
+  if (data.File) request.Text = data.File, request.FileOffset = data.Offset;
+}
+
+}  // namespace
 
 std::unique_ptr<SpiModule> OpenHostedSpiModule(const std::string& fileName, bool* noHelper) {
   auto m = std::make_unique<HostedSpiModule>(TSPIHost::Of(TSPIHost::KindFor(fileName)), fileName);
@@ -193,7 +201,7 @@ int HostedSpiModule::GetPictureInfo(const SpiData& data, SpiPictureFacts& facts)
   std::lock_guard<std::recursive_mutex> lock(host_.mutex_);
   Message request{Msg::GetPictureInfo};
   request.Id = Id();
-  request.Length = data.Size;
+  Describe(data, request);
   host_.PutData(data);
   Message m = host_.Ask(request, Msg::PictureInfoAnswer);
   if (m.Value == 0) {
@@ -208,26 +216,25 @@ int HostedSpiModule::GetPicture(const SpiData& data, SpiProgressCallback progres
   std::lock_guard<std::recursive_mutex> lock(host_.mutex_);
   Message request{Msg::GetPicture};
   request.Id = Id();
-  request.Length = data.Size;
+  Describe(data, request);
   request.Flag = listened ? 1 : 0;
   host_.PutData(data);
   Message m = host_.Ask(request, Msg::PictureAnswer, progress, userValue, true);
   if (m.Value != 0 || !m.Flag) return m.Value;
-  // The picture goes after the data in the shared block, which grows for it when needed. A
-  // picture too large for this process is let go in the helper, and only it fails.
+  // The picture goes after the data in the shared block, which grows for it when needed: the
+  // BMP file image whole, its rows right after its head. A picture too large for this process
+  // is let go in the helper, and only it fails. Nothing is read outside [at, end), which the
+  // block holds whatever sizes the helper gave (the protocol bounds each one).
   Message fetch{Msg::Fetch};
-  const std::uint64_t infoAt = AlignUp(data.Readable(), kAlign);
-  const std::uint64_t bitsAt = AlignUp(infoAt + m.InfoSize, kAlign);
-  const std::uint64_t end = bitsAt + m.BitsSize;
+  const std::uint64_t at = AlignUp(data.Readable(), kAlign);
+  const std::uint64_t end = at + m.InfoSize + m.BitsSize;
   const bool room = end <= SIZE_MAX / 2 && host_.Reserve(end);
   fetch.Flag = room ? 1 : 0;
-  fetch.InfoOffset = infoAt;
-  fetch.BitsOffset = bitsAt;
+  fetch.InfoOffset = at;
+  fetch.BitsOffset = at + m.InfoSize;
   host_.Ask(fetch, Msg::Done);
   if (!room) throw SpiCallFailed(SpiCallFailed::TooLarge);
-  const std::uint8_t* base = host_.section_->View;
-  picture = std::make_unique<HostedPicture>(host_.section_, base + infoAt, static_cast<std::size_t>(m.InfoSize),
-                                            base + bitsAt, static_cast<std::size_t>(m.BitsSize));
+  picture = std::make_unique<HostedPicture>(host_.section_, host_.section_->View + at, static_cast<std::size_t>(end - at));
   return 0;
 }
 

@@ -3,6 +3,8 @@
 // boundary; a helper killed from outside; a 64-bit program with 32-bit plug-ins.
 #include "imaging/spi_host.h"
 
+#include <psapi.h>
+
 #include <optional>
 #include <thread>
 
@@ -57,6 +59,11 @@ class SpiHost : public testing::TestWithParam<Where> {
   std::string SmallHelper() const {
     return std::string(sjis::ExtractFilePath(win::ExePath())) + (GetParam() == Where::Helper32 ? "i686\\" : "") +
            "testhelpers\\" + (Kind() == TSPIHost::k32Bit ? "QuiranSpiHost.exe" : "QuiranSpiHost64.exe");
+  }
+  // The tests' stand-in helper that lies about the sizes of the pictures it hands over.
+  std::string LiarHelper() const {
+    return std::string(sjis::ExtractFilePath(win::ExePath())) + (GetParam() == Where::Helper32 ? "i686\\" : "") +
+           "testhelpers\\liar\\" + (Kind() == TSPIHost::k32Bit ? "QuiranSpiHost.exe" : "QuiranSpiHost64.exe");
   }
   TInSPI* Add(const std::string& kind) {
     spis_->Add(CreateSPI(Plugin(kind)));
@@ -326,12 +333,88 @@ TEST_P(SpiHost, ABlockTheHelperCannotMapCostsOnlyThatPicture) {
 TEST_P(SpiHost, TheSharedBlockShrinksAfterALargePicture) {
   Add("ppm");
   TPicture picture;
-  picture.LoadFromFile(dir_.File("large.ppm", Ppm(4000, 3000)));  // 36 MB of data, 36 MB of picture
-  ASSERT_EQ(picture.Width(), 4000);
+  picture.LoadFromFile(dir_.File("large.ppm", Ppm(4800, 4700)));  // 68 MB of picture (the plug-in reads the file)
+  ASSERT_EQ(picture.Width(), 4800);
   EXPECT_GT(Host().SharedSize(), 64u << 20);
   picture.LoadFromFile(dir_.File("small.ppm", Ppm(40, 30)));
   EXPECT_EQ(picture.Pixels().Pixel(20, 25), PpmColor(20, 25));
   EXPECT_LE(Host().SharedSize(), 2u << 20);
+}
+
+namespace {
+
+// The views of file mappings in this process.
+int MappedViews() {
+  int views = 0;
+  MEMORY_BASIC_INFORMATION m;
+  for (auto* at = static_cast<std::uint8_t*>(nullptr); VirtualQuery(at, &m, sizeof m); at = static_cast<std::uint8_t*>(m.BaseAddress) + m.RegionSize)
+    if (m.Type == MEM_MAPPED && m.BaseAddress == m.AllocationBase) ++views;
+  return views;
+}
+
+DWORD HandleCount(HANDLE process) {
+  DWORD n = 0;
+  GetProcessHandleCount(process, &n);
+  return n;
+}
+
+}  // namespace
+
+// Pictures of every size, read by the plug-in from their files or from memory, leave no handle,
+// no view of a mapping and no memory behind, in Quiran or in the helper.
+TEST_P(SpiHost, ManyPicturesLeaveNoHandleOrMappingBehind) {
+  Add("ppm");
+  const std::string large = dir_.File("large.ppm", Ppm(700, 520)), small = dir_.File("small.ppm", Ppm(30, 20)),
+                    larger = dir_.File("larger.ppm", Ppm(1400, 1040));
+  auto loadAll = [&] {
+    for (const std::string& f : {large, small, larger, small, large}) {
+      TPicture picture;
+      picture.LoadFromFile(f);
+      ASSERT_FALSE(picture.Pixels().Empty());
+    }
+  };
+  loadAll();
+  const DWORD pid = Host().ProcessId();
+  win::Process helper(OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid));
+  ASSERT_TRUE(helper);
+  const DWORD ours = HandleCount(GetCurrentProcess()), its = HandleCount(helper);
+  const int views = MappedViews();
+  PROCESS_MEMORY_COUNTERS_EX before{};
+  GetProcessMemoryInfo(helper, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&before), sizeof before);
+  for (int i = 0; i < 8; ++i) loadAll();
+  EXPECT_EQ(Host().ProcessId(), pid);
+  EXPECT_LE(HandleCount(GetCurrentProcess()), ours);
+  EXPECT_LE(HandleCount(helper), its);
+  EXPECT_LE(MappedViews(), views);
+  PROCESS_MEMORY_COUNTERS_EX after{};
+  GetProcessMemoryInfo(helper, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&after), sizeof after);
+  EXPECT_LT(after.PrivateUsage, before.PrivateUsage + (8u << 20));  // 40 pictures of up to 4 MB each
+}
+
+// A helper that hands over fewer rows than the picture's header claims, or announces sizes it
+// never wrote, costs that picture only: Quiran reads nothing past what the helper said it wrote
+// (the block holds more, left from earlier pictures: read, it would have made a picture), and
+// makes room for the whole of what was announced, or refuses the picture.
+TEST_P(SpiHost, AHelperLyingAboutAPicturesSizesCostsOnlyThatPicture) {
+  Add("ppm");
+  TPicture picture;
+  picture.LoadFromFile(dir_.File("honest.ppm", Ppm(40, 30)));  // the block is made, and filled
+  UseHelper(LiarHelper());
+  auto message = [&](const std::string& name, const Bytes& bytes) {
+    try {
+      picture.LoadFromFile(dir_.File(name, bytes));
+    } catch (const EInvalidGraphic& e) {
+      return e.Message();
+    }
+    return std::string("read");
+  };
+  EXPECT_EQ(message("short.ppm", Ppm(40, 30)), "ビットマップの形式が正しくありません");
+  const DWORD pid = Host().ProcessId();
+  EXPECT_EQ(message("huge.ppm", Ppm(8, 200)), spis_->Items(0)->FileName() + ":画像が大きすぎて読み込めません");
+  EXPECT_EQ(message("large.ppm", Ppm(3500, 100)), "ビットマップの形式が正しくありません");
+  EXPECT_EQ(picture.Width(), 40);  // the picture held stays
+  EXPECT_EQ(Host().ProcessId(), pid);
+  EXPECT_TRUE(told_.empty());  // none of it is the plug-in's fault
 }
 
 TEST_P(SpiHost, AHelperThatCannotBeStartedFailsTheCallNotThePlugin) {

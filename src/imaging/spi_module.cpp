@@ -1,7 +1,9 @@
 #include "imaging/spi_module.h"
 
 #include <cstring>
+#include <limits>
 #include <new>
+#include <optional>
 
 #include "imaging/fault_guard.h"
 #include "win/text.h"
@@ -147,6 +149,45 @@ SpiProgressCallback CallbackArgument(SpiProgressCallback target) {
   return target;
 }
 
+// The file's path as the plug-in is to be given it: in the code page its narrow functions use
+// (the system's ANSI code page, which need not be Shift-JIS). Nothing when a character of the
+// path has no place there or the path is longer than plug-ins' buffers: only a path that comes
+// back as exactly the same characters opens the same file, and not another one or none.
+std::optional<std::string> AnsiPath(const char* sjis) {
+  const std::wstring wide = win::Wide(sjis);
+  const UINT cp = GetACP();
+  // UTF-8 has a place for every character and takes neither the flag nor the question.
+  const DWORD flags = cp == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL lossy = FALSE;
+  BOOL* asked = cp == CP_UTF8 ? nullptr : &lossy;
+  const int n = WideCharToMultiByte(cp, flags, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, asked);
+  if (wide.empty() || n <= 0 || n >= MAX_PATH || lossy) return std::nullopt;
+  std::string ansi(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(cp, flags, wide.data(), static_cast<int>(wide.size()), ansi.data(), n, nullptr, asked);
+  const int m = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, ansi.data(), n, nullptr, 0);
+  std::wstring back(static_cast<std::size_t>(m > 0 ? m : 0), L'\0');
+  if (m > 0) MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, ansi.data(), n, back.data(), m);
+  if (lossy || m <= 0 || back != wide || ansi.find('\0') != std::string::npos) return std::nullopt;
+  return ansi;
+}
+
+// What a call's data becomes in the plug-in's arguments: the address of the bytes, their
+// length and flag 1; or in file mode the file's name, the offset and flag 0.
+struct DataArguments {
+  const std::uint8_t* Bytes;
+  LONG_PTR Length;
+  unsigned Flag;
+  std::string Name;
+  // The first argument; the name is placed where the plug-in is to find it.
+  LPCSTR Source() const { return Flag ? reinterpret_cast<LPCSTR>(Bytes) : NameArgument(Name.c_str()); }
+};
+std::optional<DataArguments> Arguments(const SpiData& data) {
+  if (!data.File) return DataArguments{data.Bytes, static_cast<LONG_PTR>(data.Size), 1, {}};
+  std::optional<std::string> ansi = AnsiPath(data.File);
+  if (!ansi || data.Offset > static_cast<std::uint64_t>(std::numeric_limits<LONG_PTR>::max())) return std::nullopt;
+  return DataArguments{nullptr, static_cast<LONG_PTR>(data.Offset), 0, std::move(*ansi)};
+}
+
 }  // namespace
 
 void LocalSpiModule::SetArgumentArea(std::uint8_t* data, std::uint8_t* code) {
@@ -237,12 +278,13 @@ int LocalSpiModule::IsSupported(LPCSTR fileName, const SpiData& data) {
 }
 
 int LocalSpiModule::GetPictureInfo(const SpiData& data, SpiPictureFacts& facts) {
+  const std::optional<DataArguments> a = Arguments(data);
+  if (!a) return kSpiFileNotNamed;
   SpiPictureInfo onStack;
   SpiPictureInfo& rec = area.Data ? *new (area.Data + kRecordAt) SpiPictureInfo : onStack;
+  const LPCSTR source = a->Source();
   int r = 0;
-  Guarded([&] {
-    r = getPictureInfo_(reinterpret_cast<LPCSTR>(data.Bytes), static_cast<LONG_PTR>(data.Size), 1, &rec);
-  });
+  Guarded([&] { r = getPictureInfo_(source, a->Length, a->Flag, &rec); });
   if (r == 0) {
     facts.Fields = ReadInfoRecord(rec.Bytes);
     facts.Text = InfoText(rec);
@@ -252,14 +294,14 @@ int LocalSpiModule::GetPictureInfo(const SpiData& data, SpiPictureFacts& facts) 
 
 int LocalSpiModule::GetPicture(const SpiData& data, SpiProgressCallback progress, LONG_PTR userValue, bool,
                                std::unique_ptr<SpiPicture>& picture) {
+  const std::optional<DataArguments> a = Arguments(data);
+  if (!a) return kSpiFileNotNamed;
   HLOCAL onStack[2] = {nullptr, nullptr};
   HLOCAL* handles = area.Data ? new (area.Data + kHandlesAt) HLOCAL[2]{nullptr, nullptr} : onStack;
   SpiProgressCallback callback = CallbackArgument(progress);
+  const LPCSTR source = a->Source();
   int r = 0;
-  Guarded([&] {
-    r = getPicture_(reinterpret_cast<LPCSTR>(data.Bytes), static_cast<LONG_PTR>(data.Size), 1, &handles[0], &handles[1],
-                    callback, userValue);
-  });
+  Guarded([&] { r = getPicture_(source, a->Length, a->Flag, &handles[0], &handles[1], callback, userValue); });
   HLOCAL info = handles[0], bits = handles[1];
   // A failed call hands nothing over; blocks the plug-in allocated all the same are freed.
   if (r != 0) {

@@ -84,12 +84,25 @@ class SpiCallFailed : public std::exception {
 // The data a plug-in reads: Size bytes (the real length) at Bytes, of which at least 2048
 // are readable (short data comes zero-padded). Serial names one load (0: none), so a helper
 // is given the same bytes only once however many plug-ins look at them.
+//
+// Or a file the plug-in reads itself (the interface's file mode): File names it (Shift-JIS, a
+// full path) and the data starts Offset bytes in; Bytes then hold only its first 2048 bytes,
+// for IsSupported, and the file is never copied.
 struct SpiData {
   const std::uint8_t* Bytes;
   std::size_t Size;
   std::uint64_t Serial = 0;
-  std::size_t Readable() const { return Size < 2048 ? 2048 : Size; }
+  const char* File = nullptr;
+  std::uint64_t Offset = 0;
+  std::size_t Readable() const { return File || Size < 2048 ? 2048 : Size; }
 };
+
+// What GetPictureInfo and GetPicture answer when the file cannot be named to the plug-in: its
+// path has a character the plug-in's code page lacks, so the plug-in could only open another
+// file or none. No plug-in answers it; the data is then given in memory.
+constexpr int kSpiFileNotNamed = -0x7FFFFFFF;
+// The interface's answer "not implemented", from a plug-in that reads no files itself.
+constexpr int kSpiNotImplemented = -1;
 
 // What GetPictureInfo told: the record's fields and the text of its handle.
 struct SpiPictureFacts {
@@ -98,14 +111,17 @@ struct SpiPictureFacts {
 };
 
 // The picture GetPicture made: the bitmap-information block and the pixel rows, readable
-// (with the sizes of their blocks) while this lives.
+// (with the sizes of their blocks) while this lives. A picture from a helper comes instead as
+// the BMP file image the helper made of them (BmpFile), read where the helper wrote it.
 class SpiPicture {
  public:
   virtual ~SpiPicture() = default;
-  virtual const std::uint8_t* Info() const = 0;
-  virtual std::size_t InfoSize() const = 0;
-  virtual const std::uint8_t* Bits() const = 0;
-  virtual std::size_t BitsSize() const = 0;
+  virtual const std::uint8_t* Info() const { return nullptr; }
+  virtual std::size_t InfoSize() const { return 0; }
+  virtual const std::uint8_t* Bits() const { return nullptr; }
+  virtual std::size_t BitsSize() const { return 0; }
+  virtual const std::uint8_t* BmpFile() const { return nullptr; }
+  virtual std::size_t BmpFileSize() const { return 0; }
 };
 
 class SpiModule {

@@ -2,12 +2,14 @@
 // that faults, corrupts memory or never returns takes down only this helper.
 //
 // Quiran starts it with the helper's end of a pipe (inherited) on the command line, and then
-// asks one request at a time (spihost/protocol.h). File bytes and pictures pass through a
-// block of memory Quiran shares with it. A plug-in that faults inside a call, or leaves a
+// asks one request at a time (spihost/protocol.h). A large file the plug-in reads itself, by
+// name; other file bytes, and every picture (as the BMP file image Quiran reads), pass through
+// a block of memory Quiran shares with it. A plug-in that faults inside a call, or leaves a
 // heap damaged behind, is reported with its fault code, and the helper ends at once: its
 // memory is no longer to be trusted. When Quiran goes, the pipe breaks and the helper ends.
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -15,9 +17,11 @@
 #include <string>
 #include <vector>
 
+#include "imaging/dib_file.h"
+#include "imaging/fault_guard.h"
 #include "imaging/spi_module.h"
 #include "spihost/protocol.h"
-#include "imaging/fault_guard.h"
+#include "win/error.h"
 
 using spihost::Message;
 using spihost::Msg;
@@ -187,11 +191,14 @@ bool MapShared(HANDLE handle, std::uint64_t size) {
   return true;
 }
 
-// The data a request names: within the shared block, with the 2048 bytes a plug-in may read.
-SpiData DataAt(std::uint64_t offset, std::uint64_t length) {
-  const std::uint64_t readable = length < spihost::kPaddedSize ? spihost::kPaddedSize : length;
+// The data a request names: within the shared block, with the 2048 bytes a plug-in may read;
+// or the file the plug-in reads itself, whose first 2048 bytes are in the shared block.
+SpiData DataAt(std::uint64_t offset, std::uint64_t length, const std::string& file = {}, std::uint64_t fileOffset = 0) {
+  const std::uint64_t readable = file.empty() && length > spihost::kPaddedSize ? length : spihost::kPaddedSize;
   if (!shared.View || !spihost::Within(offset, readable, shared.Size)) End(ERROR_INVALID_DATA);
-  return SpiData{shared.View + offset, static_cast<std::size_t>(length)};
+  SpiData d{shared.View + offset, static_cast<std::size_t>(length)};
+  if (!file.empty()) d.File = file.c_str(), d.Offset = fileOffset;
+  return d;
 }
 
 // Progress during GetPicture: passed on and its answer awaited when Quiran listens; otherwise
@@ -240,6 +247,7 @@ class Helper {
   std::map<std::uint32_t, std::unique_ptr<LocalSpiModule>> modules_;
   std::uint32_t nextId_ = 1;
   std::unique_ptr<SpiPicture> picture_;  // GetPicture's output, until Quiran fetches it
+  DibFileLayout layout_{};                // the BMP file image it becomes
 };
 
 void Helper::Serve(const Message& r) {
@@ -303,7 +311,7 @@ void Helper::Serve(const Message& r) {
       if (!m.Has(kGetPictureInfo)) End(ERROR_INVALID_DATA);
       SpiPictureFacts facts;
       a.Type = Msg::PictureInfoAnswer;
-      a.Value = m.GetPictureInfo(DataAt(r.Offset, r.Length), facts);
+      a.Value = m.GetPictureInfo(DataAt(r.Offset, r.Length, r.Text, r.FileOffset), facts);
       CheckHeaps();
       if (a.Value == 0) {
         const TInfoRecordFields& f = facts.Fields;
@@ -321,17 +329,34 @@ void Helper::Serve(const Message& r) {
       progress.Listened = r.Flag != 0;
       progress.LastSign = GetTickCount();
       a.Type = Msg::PictureAnswer;
-      a.Value = m.GetPicture(DataAt(r.Offset, r.Length), &Progress, 0, progress.Listened, picture_);
-      // Output larger than a picture can be is as good as none.
-      if (picture_ && (picture_->InfoSize() > spihost::kMaxInfoBlock || picture_->BitsSize() > spihost::kMaxBitsBlock))
-        picture_.reset();
+      a.Value = m.GetPicture(DataAt(r.Offset, r.Length, r.Text, r.FileOffset), &Progress, 0, progress.Listened, picture_);
+      // The output goes to Quiran as the BMP file image Quiran reads: laid out here, so that it
+      // is copied once, into the shared block. Output that makes no such image, or one larger
+      // than a picture can be, is as good as none.
       if (a.Value == 0 && picture_) {
-        a.Flag = 1;
-        a.InfoSize = picture_->InfoSize();
-        a.BitsSize = picture_->BitsSize();
-      } else {
-        picture_.reset();
+        try {
+          layout_ = LayOutDibFile(picture_->Info(), picture_->InfoSize(), picture_->BitsSize(), picture_->Bits() != nullptr);
+          if (layout_.HeadSize <= spihost::kMaxInfoBlock && layout_.ImageSize <= spihost::kMaxBitsBlock) {
+            a.Flag = 1;
+            a.InfoSize = layout_.HeadSize;
+            a.BitsSize = layout_.ImageSize;
+          }
+        } catch (const EInvalidGraphic&) {
+        }
       }
+#ifdef SPIHOST_LIAR
+      // The tests' lying helper: of a picture taller than 100 rows it announces the largest sizes
+      // the protocol lets through; of any other, half the rows its header claims, and it hands
+      // over only those.
+      if (a.Flag && std::abs(static_cast<std::int32_t>(picture_->Info()[8] | picture_->Info()[9] << 8 |
+                                                       picture_->Info()[10] << 16 | picture_->Info()[11] << 24)) > 100) {
+        a.InfoSize = spihost::kMaxInfoBlock, a.BitsSize = spihost::kMaxBitsBlock;
+      } else if (a.Flag) {
+        layout_.ImageSize /= 2;
+        a.BitsSize = layout_.ImageSize;
+      }
+#endif
+      if (!a.Flag) picture_.reset();
       // With a picture handed over, the heaps are checked once it is fetched and its blocks are
       // freed (Quiran always fetches before it asks anything else): checking them while the
       // picture's large block is still allocated costs more.
@@ -340,12 +365,10 @@ void Helper::Serve(const Message& r) {
     }
     case Msg::Fetch:
       if (r.Flag && picture_) {
-        const std::size_t info = picture_->InfoSize(), bits = picture_->BitsSize();
-        if (!shared.View || !spihost::Within(r.InfoOffset, info, shared.Size) ||
-            !spihost::Within(r.BitsOffset, bits, shared.Size))
+        if (!shared.View || !spihost::Within(r.InfoOffset, layout_.HeadSize, shared.Size) ||
+            !spihost::Within(r.BitsOffset, layout_.ImageSize, shared.Size))
           End(ERROR_INVALID_DATA);
-        std::memcpy(shared.View + r.InfoOffset, picture_->Info(), info);
-        std::memcpy(shared.View + r.BitsOffset, picture_->Bits(), bits);
+        WriteDibFile(layout_, picture_->Info(), picture_->Bits(), shared.View + r.InfoOffset, shared.View + r.BitsOffset);
       }
       picture_.reset();  // the plug-in's blocks are freed
       CheckHeaps();

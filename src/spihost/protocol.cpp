@@ -84,10 +84,10 @@ bool Fields(IO& io, Message& m) {
       io.U32(m.Id), io.Text(m.Text, kMaxPath), io.U64(m.Offset);
       return true;
     case Msg::GetPictureInfo:
-      io.U32(m.Id), io.U64(m.Offset), io.U64(m.Length);
+      io.U32(m.Id), io.U64(m.Offset), io.U64(m.Length), io.Text(m.Text, kMaxPath), io.U64(m.FileOffset);
       return true;
     case Msg::GetPicture:
-      io.U32(m.Id), io.U64(m.Offset), io.U64(m.Length), io.U32(m.Flag);
+      io.U32(m.Id), io.U64(m.Offset), io.U64(m.Length), io.U32(m.Flag), io.Text(m.Text, kMaxPath), io.U64(m.FileOffset);
       return true;
     case Msg::Fetch:
       io.U32(m.Flag), io.U64(m.InfoOffset), io.U64(m.BitsOffset);
@@ -173,9 +173,10 @@ std::optional<Message> ReadAnswer(const Header& h, const std::uint8_t* body, std
       break;
     case Msg::PictureAnswer:
       // A usable picture only comes with a successful answer; sizes within what a picture
-      // can take, and none at all without one.
+      // can take (a BMP file image's head at least its headers), and none at all without one.
       ok = m->Flag <= 1 && (m->Flag == 0 || m->Value == 0) && m->InfoSize <= kMaxInfoBlock &&
-           m->BitsSize <= kMaxBitsBlock && (m->Flag == 1 || (m->InfoSize == 0 && m->BitsSize == 0));
+           m->BitsSize <= kMaxBitsBlock &&
+           (m->Flag == 1 ? m->InfoSize >= kBmpHeadMin : m->InfoSize == 0 && m->BitsSize == 0);
       break;
     case Msg::Progress:
       ok = m->Flag <= 1;

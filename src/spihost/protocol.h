@@ -18,14 +18,15 @@
 namespace spihost {
 
 constexpr std::uint32_t kMagic = 0x48505351;  // "QSPH"
-constexpr std::uint32_t kVersion = 1;
+constexpr std::uint32_t kVersion = 2;
 constexpr std::size_t kHeaderSize = 8;
 constexpr std::uint32_t kMaxBody = 1u << 20;
 // Limits of what an answer may carry.
 constexpr std::size_t kMaxPath = 32767;
 constexpr std::size_t kMaxInfoText = 65535;          // the text a plug-in gives with GetPictureInfo
-constexpr std::uint64_t kMaxInfoBlock = 1u << 20;     // the bitmap-information block of GetPicture
+constexpr std::uint64_t kMaxInfoBlock = 1u << 20;     // the BMP file image's head: headers and colour table
 constexpr std::uint64_t kMaxBitsBlock = 0x7FFFFFFF;   // its pixel rows (a BMP image holds no more)
+constexpr std::uint64_t kBmpHeadMin = 14 + 40;        // the head of a BMP file image holds at least this
 constexpr std::uint32_t kEntryBits = 9;               // the plug-in functions looked up
 // The data a plug-in is given is at least this long (short data is zero-padded).
 constexpr std::uint64_t kPaddedSize = 2048;
@@ -40,9 +41,13 @@ enum class Msg : std::uint32_t {
   Unload,           // plug-in id
   PluginInfo,       // id, info number, buffer length
   IsSupported,      // id, file name, data offset
-  GetPictureInfo,   // id, data offset, data length
-  GetPicture,       // id, data offset, data length, whether progress is listened to
-  Fetch,            // whether to take the picture, info offset, bits offset
+  // The data is in the shared block; or, when a file is named, the plug-in reads that file
+  // from the file offset (the shared block then holds only its first bytes).
+  GetPictureInfo,   // id, data offset, data length, file, file offset
+  GetPicture,       // id, data offset, data length, whether progress is listened to, file, file offset
+  // The picture goes into the shared block as a BMP file image: its head (file header,
+  // information header, colour table) at the first offset, its rows at the second.
+  Fetch,            // whether to take the picture, head offset, rows offset
   ProgressAnswer,   // the answer for the plug-in's progress callback
   // The helper to Quiran.
   HelloAnswer = 101,  // magic, version, pointer bits, process id
@@ -52,7 +57,7 @@ enum class Msg : std::uint32_t {
   PluginInfoAnswer,   // the plug-in's answer, its text
   Result,             // the plug-in's answer
   PictureInfoAnswer,  // the answer, the record's fields, its text
-  PictureAnswer,      // the answer, whether the output is usable, info size, bits size
+  PictureAnswer,      // the answer, whether the output is usable, head size, rows size
   Progress,           // done, total, whether an answer is awaited
   Fault,              // exception code: the plug-in faulted; the helper ends itself
 };
@@ -68,12 +73,12 @@ struct Message {
   std::uint32_t Flag = 0;    // listened / awaited / usable / take
   std::uint32_t Entries = 0;
   std::uint32_t Magic = 0, Version = 0, PointerBits = 0, ProcessId = 0, Code = 0;
-  std::uint64_t Handle = 0, Size = 0, Offset = 0, Length = 0;
+  std::uint64_t Handle = 0, Size = 0, Offset = 0, Length = 0, FileOffset = 0;
   std::uint64_t InfoOffset = 0, BitsOffset = 0, InfoSize = 0, BitsSize = 0;
   std::int32_t Left = 0, Top = 0, Width = 0, Height = 0;
   std::uint16_t XDensity = 0, YDensity = 0;
   std::int16_t ColorDepth = 0;
-  std::string Text;  // path, file name, plug-in text
+  std::string Text;  // path, file name, plug-in text, the file a plug-in reads itself
 };
 
 // The message's bytes, header included.

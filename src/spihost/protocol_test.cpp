@@ -53,7 +53,7 @@ TEST(SpiHostProtocol, MessagesReadBackAsWritten) {
   EXPECT_EQ(m->ColorDepth, -24);
   EXPECT_EQ(m->Text, info.Text);
 
-  Message picture = PictureAnswer(0, 1, 40, 0x7FFFFFFF);
+  Message picture = PictureAnswer(0, 1, 54, 0x7FFFFFFF);
   m = Answer(Encode(picture));
   ASSERT_TRUE(m);
   EXPECT_EQ(m->BitsSize, 0x7FFFFFFFu);
@@ -64,6 +64,13 @@ TEST(SpiHostProtocol, MessagesReadBackAsWritten) {
   ASSERT_TRUE(m);
   EXPECT_EQ(m->Length, (1ull << 33) + 5);  // 64-bit lengths whole, whatever the helper's kind
   EXPECT_EQ(m->Flag, 1u);
+  EXPECT_EQ(m->Text, "");
+  // A file the plug-in reads itself: its Shift-JIS name whole, trail bytes 0x5C and letters too.
+  get.Text = "C:\\\x95\x5C\x83\x5C\\\x83\x41.ppm", get.FileOffset = 128;
+  m = Request(Encode(get));
+  ASSERT_TRUE(m);
+  EXPECT_EQ(m->Text, get.Text);
+  EXPECT_EQ(m->FileOffset, 128u);
 
   Message load{Msg::Load};
   load.Text = "C:\\プラグイン\\ifpng.spi";
@@ -130,11 +137,12 @@ TEST(SpiHostProtocol, PictureSizesAreCheckedAsIfReadFromAFile) {
   EXPECT_TRUE(Answer(Encode(PictureAnswer(0, 0, 0, 0))));  // no usable output
   EXPECT_TRUE(Answer(Encode(PictureAnswer(2, 0, 0, 0))));  // the plug-in failed
   EXPECT_FALSE(Answer(Encode(PictureAnswer(0, 1, kMaxInfoBlock + 1, 64))));
-  EXPECT_FALSE(Answer(Encode(PictureAnswer(0, 1, 40, kMaxBitsBlock + 1))));
-  EXPECT_FALSE(Answer(Encode(PictureAnswer(0, 1, 40, ~0ull))));
-  EXPECT_FALSE(Answer(Encode(PictureAnswer(2, 1, 40, 64))));  // a picture with a failure
-  EXPECT_FALSE(Answer(Encode(PictureAnswer(0, 0, 40, 64))));  // sizes of no picture
-  EXPECT_FALSE(Answer(Encode(PictureAnswer(0, 2, 40, 64))));
+  EXPECT_FALSE(Answer(Encode(PictureAnswer(0, 1, 54, kMaxBitsBlock + 1))));
+  EXPECT_FALSE(Answer(Encode(PictureAnswer(0, 1, 54, ~0ull))));
+  EXPECT_FALSE(Answer(Encode(PictureAnswer(0, 1, 53, 64))));  // a head without room for its headers
+  EXPECT_FALSE(Answer(Encode(PictureAnswer(2, 1, 54, 64))));  // a picture with a failure
+  EXPECT_FALSE(Answer(Encode(PictureAnswer(0, 0, 54, 64))));  // sizes of no picture
+  EXPECT_FALSE(Answer(Encode(PictureAnswer(0, 2, 54, 64))));
   Message progress{Msg::Progress};
   progress.Flag = 3;
   EXPECT_FALSE(Answer(Encode(progress)));

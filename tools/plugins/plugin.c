@@ -45,6 +45,7 @@
 #define KIND_SPIN 31     /* never returns from GetPicture, reporting progress all the while */
 #define KIND_PICKY 32    /* reads PPM, but faults on pictures 16 pixels wide */
 #define KIND_LOW32 33    /* 64-bit: keeps the addresses it is given in 32 bits */
+#define KIND_MEMORY_ONLY 34 /* reads PPM from memory only: a file name gets "not implemented" */
 #ifndef KIND
 #error KIND must be defined
 #endif
@@ -324,6 +325,8 @@ static const char* const info[] = {
     "*.ppk", "Faults on some pictures",
 #elif KIND == KIND_LOW32
     "*.p32", "Keeps addresses in 32 bits",
+#elif KIND == KIND_MEMORY_ONLY
+    "*.pmo", "Memory only",
 #endif
 #endif
 };
@@ -401,14 +404,62 @@ EXPORT int WINAPI IsSupported(LPCSTR name, ULONG_PTR data) {
 #endif
 }
 
+/* File mode (the low bits of flag 0): buf names the file (in the ANSI code page) and len is
+   where its data starts. The data from there is read into a block of the plug-in's own, which
+   *data and *len then describe; the caller frees it with FreeFileData. Answers 0, or the
+   interface's code: -1 for a kind that reads only from memory, 6 when the file cannot be read. */
+static int ReadFileData(LPCSTR* data, LONG_PTR* len, unsigned flag) {
+  HANDLE f;
+  LARGE_INTEGER size;
+  DWORD got;
+  char* block;
+  char note[MAX_PATH + 64];
+  if ((flag & 7) != 0) return 0;
+  snprintf(note, sizeof note, "File(%s);", *data);
+  Note(note);
+#if KIND == KIND_MEMORY_ONLY
+  return -1;
+#endif
+  f = CreateFileA(*data, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+  if (f == INVALID_HANDLE_VALUE) return 6;
+  if (!GetFileSizeEx(f, &size) || *len < 0 || size.QuadPart < *len || size.QuadPart - *len > 0x7FFFFFFF) {
+    CloseHandle(f);
+    return 6;
+  }
+  size.QuadPart -= *len;
+  block = (char*)HeapAlloc(GetProcessHeap(), 0, (SIZE_T)size.QuadPart + 1);
+  SetFilePointer(f, (LONG)*len, NULL, FILE_BEGIN);
+  if (!block || !ReadFile(f, block, (DWORD)size.QuadPart, &got, NULL) || got != size.QuadPart) {
+    if (block) HeapFree(GetProcessHeap(), 0, block);
+    CloseHandle(f);
+    return 6;
+  }
+  CloseHandle(f);
+  *data = block, *len = (LONG_PTR)size.QuadPart;
+  return 0;
+}
+static void FreeFileData(LPCSTR data, unsigned flag) {
+  if ((flag & 7) == 0) HeapFree(GetProcessHeap(), 0, (void*)data);
+}
+
+static int PictureInfoFrom(LPCSTR buf, LONG_PTR len, PictureInfo* pi);
+
 EXPORT int WINAPI GetPictureInfo(LPCSTR buf, LONG_PTR len, unsigned flag, PictureInfo* pi) {
-  int w, h;
-  const unsigned char* px;
+  int r;
   char note[64];
   buf = (LPCSTR)LOW(buf);
   pi = (PictureInfo*)LOW(pi);
   sprintf(note, "GetPictureInfo(%s,%u);", Dec(len), flag);
   Note(note);
+  if ((r = ReadFileData(&buf, &len, flag)) != 0) return r;
+  r = PictureInfoFrom(buf, len, pi);
+  FreeFileData(buf, flag);
+  return r;
+}
+
+static int PictureInfoFrom(LPCSTR buf, LONG_PTR len, PictureInfo* pi) {
+  int w, h;
+  const unsigned char* px;
   if (!ParsePpm((const unsigned char*)buf, len, &w, &h, &px)) return 2;
   memset(pi, 0, sizeof *pi);
   pi->width = w, pi->height = h, pi->colorDepth = 24;
@@ -439,13 +490,12 @@ static HLOCAL Block(UINT flags, SIZE_T size, void** p) {
   return h;
 }
 
+static int PictureFrom(LPCSTR buf, LONG_PTR len, HLOCAL* pInfo, HLOCAL* pBits, ProgressCallback progress,
+                       LONG_PTR user);
+
 EXPORT int WINAPI GetPicture(LPCSTR buf, LONG_PTR len, unsigned flag, HLOCAL* pInfo, HLOCAL* pBits,
                              ProgressCallback progress, LONG_PTR user) {
-  int w, h, x, y, bits = 24, colors = 0, headerSize = 40, topDown = 0, stride, rows;
-  const unsigned char* px;
-  unsigned char *info, *out;
-  UINT flags = LMEM_MOVEABLE;
-  BITMAPINFOHEADER* bi;
+  int r;
   char note[64];
   buf = (LPCSTR)LOW(buf);
   pInfo = (HLOCAL*)LOW(pInfo);
@@ -456,6 +506,21 @@ EXPORT int WINAPI GetPicture(LPCSTR buf, LONG_PTR len, unsigned flag, HLOCAL* pI
 #endif
   sprintf(note, "GetPicture(%s,%u);", Dec(len), flag);
   Note(note);
+  if ((r = ReadFileData(&buf, &len, flag)) != 0) return r;
+  r = PictureFrom(buf, len, pInfo, pBits, progress, user);
+  FreeFileData(buf, flag);
+  return r;
+}
+
+static int PictureFrom(LPCSTR buf, LONG_PTR len, HLOCAL* pInfo, HLOCAL* pBits, ProgressCallback progress,
+                       LONG_PTR user) {
+  int w, h, x, y, bits = 24, colors = 0, headerSize = 40, topDown = 0, stride, rows;
+  const unsigned char* px;
+  unsigned char *info, *out;
+  UINT flags = LMEM_MOVEABLE;
+  BITMAPINFOHEADER* bi;
+  char note[64];
+  (void)note;
 #if KIND == KIND_FAULT
   *nowhere = 1;
 #elif KIND == KIND_FPU
