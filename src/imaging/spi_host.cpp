@@ -377,7 +377,17 @@ void TSPIHost::Start() {
   Message hello{Msg::Hello};
   hello.Magic = spihost::kMagic;
   hello.Version = spihost::kVersion;
-  Message m = Ask(hello, Msg::HelloAnswer);
+  // A new process may take a while to answer on a busy machine (a 32-bit one emulated all the
+  // more): its start is given at least the default silence, however short the one for plug-ins.
+  starting_ = true;
+  Message m;
+  try {
+    m = Ask(hello, Msg::HelloAnswer);
+  } catch (...) {
+    starting_ = false;
+    throw;
+  }
+  starting_ = false;
   if (m.Version != spihost::kVersion || m.PointerBits != (kind_ == k32Bit ? 32u : 64u)) Fail(SpiFault::Garbled, 0);
   lastStartMs_ = Now() - start;
 }
@@ -483,7 +493,8 @@ bool TSPIHost::WaitingCancelled() {
 bool TSPIHost::Await(OVERLAPPED& ov, DWORD& transferred) {
   for (;;) {
     const ULONGLONG now = GetTickCount64();
-    const ULONGLONG until = std::min(lastSign_ + silenceLimit, callStart_ + callLimit);
+    const DWORD silence = starting_ ? std::max(silenceLimit, kDefaultSilence) : silenceLimit;
+    const ULONGLONG until = std::min(lastSign_ + silence, callStart_ + callLimit);
     bool cancelled = false;
     if (now < until) {
       const DWORD r = MsgWaitForMultipleObjects(1, &ov.hEvent, FALSE, static_cast<DWORD>(until - now),

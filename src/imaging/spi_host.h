@@ -127,6 +127,7 @@ class TSPIHost {
   std::recursive_mutex mutex_;
   bool busy_ = false;  // a request is under way (a listener may not start another)
   bool cancellable_ = false;  // the user may cancel the request under way
+  bool starting_ = false;     // the helper's first answer is awaited
   win::Process process_;
   win::Pipe pipe_;
   win::Event event_;
