@@ -365,7 +365,8 @@ EXPORT int WINAPI GetFile(LPCSTR src, LONG_PTR len, LPSTR dest, unsigned flag, F
 #elif KIND != KIND_NO_API && KIND != KIND_XN
 
 /* A P6 file: "P6", width, height, 255, one whitespace byte, then RGB rows top first. */
-static int ParsePpm(const unsigned char* p, LONG_PTR len, int* w, int* h, const unsigned char** pixels) {
+/* Without whole, only the header need be there (a file mode reader of the information). */
+static int ParsePpmHead(const unsigned char* p, LONG_PTR len, int* w, int* h, const unsigned char** pixels, int whole) {
   LONG_PTR i = 2;
   int values[3], k;
   if (len < 2 || p[0] != 'P' || p[1] != '6') return 0;
@@ -378,9 +379,12 @@ static int ParsePpm(const unsigned char* p, LONG_PTR len, int* w, int* h, const 
   }
   if (i >= len || values[2] != 255 || values[0] <= 0 || values[1] <= 0) return 0;
   ++i;
-  if ((long long)values[0] * values[1] * 3 > len - i) return 0;
+  if (whole && (long long)values[0] * values[1] * 3 > len - i) return 0;
   *w = values[0], *h = values[1], *pixels = p + i;
   return 1;
+}
+static int ParsePpm(const unsigned char* p, LONG_PTR len, int* w, int* h, const unsigned char** pixels) {
+  return ParsePpmHead(p, len, w, h, pixels, 1);
 }
 
 EXPORT int WINAPI IsSupported(LPCSTR name, ULONG_PTR data) {
@@ -407,8 +411,9 @@ EXPORT int WINAPI IsSupported(LPCSTR name, ULONG_PTR data) {
 /* File mode (the low bits of flag 0): buf names the file (in the ANSI code page) and len is
    where its data starts. The data from there is read into a block of the plug-in's own, which
    *data and *len then describe; the caller frees it with FreeFileData. Answers 0, or the
-   interface's code: -1 for a kind that reads only from memory, 6 when the file cannot be read. */
-static int ReadFileData(LPCSTR* data, LONG_PTR* len, unsigned flag) {
+   interface's code: -1 for a kind that reads only from memory, 6 when the file cannot be read.
+   At most limit bytes are read (the information needs only the file's first bytes). */
+static int ReadFileData(LPCSTR* data, LONG_PTR* len, unsigned flag, LONG_PTR limit) {
   HANDLE f;
   LARGE_INTEGER size;
   DWORD got;
@@ -427,6 +432,7 @@ static int ReadFileData(LPCSTR* data, LONG_PTR* len, unsigned flag) {
     return 6;
   }
   size.QuadPart -= *len;
+  if (size.QuadPart > limit) size.QuadPart = limit;
   block = (char*)HeapAlloc(GetProcessHeap(), 0, (SIZE_T)size.QuadPart + 1);
   SetFilePointer(f, (LONG)*len, NULL, FILE_BEGIN);
   if (!block || !ReadFile(f, block, (DWORD)size.QuadPart, &got, NULL) || got != size.QuadPart) {
@@ -442,7 +448,7 @@ static void FreeFileData(LPCSTR data, unsigned flag) {
   if ((flag & 7) == 0) HeapFree(GetProcessHeap(), 0, (void*)data);
 }
 
-static int PictureInfoFrom(LPCSTR buf, LONG_PTR len, PictureInfo* pi);
+static int PictureInfoFrom(LPCSTR buf, LONG_PTR len, PictureInfo* pi, int whole);
 
 EXPORT int WINAPI GetPictureInfo(LPCSTR buf, LONG_PTR len, unsigned flag, PictureInfo* pi) {
   int r;
@@ -451,16 +457,16 @@ EXPORT int WINAPI GetPictureInfo(LPCSTR buf, LONG_PTR len, unsigned flag, Pictur
   pi = (PictureInfo*)LOW(pi);
   sprintf(note, "GetPictureInfo(%s,%u);", Dec(len), flag);
   Note(note);
-  if ((r = ReadFileData(&buf, &len, flag)) != 0) return r;
-  r = PictureInfoFrom(buf, len, pi);
+  if ((r = ReadFileData(&buf, &len, flag, 65536)) != 0) return r;
+  r = PictureInfoFrom(buf, len, pi, (flag & 7) != 0);
   FreeFileData(buf, flag);
   return r;
 }
 
-static int PictureInfoFrom(LPCSTR buf, LONG_PTR len, PictureInfo* pi) {
+static int PictureInfoFrom(LPCSTR buf, LONG_PTR len, PictureInfo* pi, int whole) {
   int w, h;
   const unsigned char* px;
-  if (!ParsePpm((const unsigned char*)buf, len, &w, &h, &px)) return 2;
+  if (!ParsePpmHead((const unsigned char*)buf, len, &w, &h, &px, whole)) return 2;
   memset(pi, 0, sizeof *pi);
   pi->width = w, pi->height = h, pi->colorDepth = 24;
 #if KIND == KIND_PADDED && defined(_WIN64)
@@ -506,7 +512,7 @@ EXPORT int WINAPI GetPicture(LPCSTR buf, LONG_PTR len, unsigned flag, HLOCAL* pI
 #endif
   sprintf(note, "GetPicture(%s,%u);", Dec(len), flag);
   Note(note);
-  if ((r = ReadFileData(&buf, &len, flag)) != 0) return r;
+  if ((r = ReadFileData(&buf, &len, flag, 0x7FFFFFFF)) != 0) return r;
   r = PictureFrom(buf, len, pInfo, pBits, progress, user);
   FreeFileData(buf, flag);
   return r;
