@@ -19,13 +19,17 @@ class TThumbnail {
 
   // Compresses 144 x 108 pixels; Exception for another size.
   explicit TThumbnail(const PixelBuffer& pixels);
+  ~TThumbnail();
+  TThumbnail(const TThumbnail&) = delete;
+  TThumbnail& operator=(const TThumbnail&) = delete;
   // The pixels, decoded afresh: 144 x 108, PixelBuffer's layout (which StretchDIBits draws
   // with a negative height).
   PixelBuffer Pixels() const;
-  std::size_t CompressedSize() const { return jpeg_.size(); }
+  std::size_t CompressedSize() const { return size_; }
 
  private:
-  std::vector<std::uint8_t> jpeg_;
+  std::uint8_t* jpeg_ = nullptr;  // in the thumbnails' own heap (see thumbnail.cpp)
+  std::size_t size_ = 0;
 };
 using TThumbnailPtr = std::shared_ptr<const TThumbnail>;
 
