@@ -3,11 +3,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstring>
 #include <deque>
-#include <future>
+#include <exception>
+#include <functional>
 #include <memory>
-#include <numeric>
+#include <mutex>
 
 #include "catalogue/catalogue_file.h"
 #include "catalogue/helper_thread.h"
@@ -28,6 +31,51 @@ std::vector<std::uint8_t*> BandRows(PixelBuffer& band) {
   for (int y = 0; y < band.Height(); ++y) rows[static_cast<std::size_t>(y)] = band.Row(y);
   return rows;
 }
+
+// The work on one row of tiles (compressing the tiles cut from a decoded row, or decoding the
+// thumbnails put into a row to encode), an item a tile. It is the larger half of reading or
+// writing a cache, so both threads share it: the helper takes each row in turn, and the thread
+// that reads or writes the picture, rather than wait for the helper to finish the row it needs
+// next, does what is left of it itself. Each item is done by the one that claims it first.
+class TSharedRow {
+ public:
+  TSharedRow(std::size_t count, std::function<void(std::size_t)> work) : count_(count), work_(std::move(work)) {}
+
+  // Does items until none is left to claim; a failure is kept for Wait.
+  void Help() {
+    for (std::size_t i; (i = next_.fetch_add(1)) < count_;) {
+      std::exception_ptr failure;
+      try {
+        work_(i);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (failure && !failure_) failure_ = failure;
+      if (++done_ == count_) finished_.notify_all();
+    }
+  }
+  // Returns once every item is done; raises the first failure.
+  void Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    finished_.wait(lock, [this] { return done_ == count_; });
+    if (failure_) std::rethrow_exception(failure_);
+  }
+  // Helps, then waits.
+  void Finish() {
+    Help();
+    Wait();
+  }
+
+ private:
+  const std::size_t count_;
+  const std::function<void(std::size_t)> work_;
+  std::atomic<std::size_t> next_{0};
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  std::size_t done_ = 0;
+  std::exception_ptr failure_;
+};
 }  // namespace
 
 std::vector<TThumbnailPtr> ReadCacheTiles(JpegRowReader::Source source, const std::vector<int>& tiles,
@@ -50,19 +98,27 @@ std::vector<TThumbnailPtr> ReadCacheTiles(JpegRowReader::Source source, const st
       });
     }
     const int width = reader.Width(), height = reader.Height();
-    // A row of tiles is decoded here while the helper cuts and compresses the row before.
-    // Band b is decoded into bands[b % kRowsInFlight]: the one kRowsInFlight before it is done.
+    // A row of tiles is decoded here while the tiles of the rows before are compressed (see
+    // TSharedRow). Row p is decoded into bands[p % kRowsInFlight] once row p - kRowsInFlight
+    // is done with it.
     std::vector<PixelBuffer> bands(kRowsInFlight);
+    std::deque<std::shared_ptr<TSharedRow>> inFlight;
+    const auto finishOldest = [&] {
+      inFlight.front()->Finish();
+      inFlight.pop_front();
+    };
     std::size_t posted = 0;
+    // Declared after what its tasks use, so it ends first; should decoding fail, it still
+    // compresses the rows decoded before.
     THelperThread helper;
-    std::deque<std::future<void>> inFlight;
     for (std::size_t k = 0; k < order.size();) {
       const int top = TileRect(tiles[order[k]]).Top;
       if (top + kTileHeight > height) break;  // the picture ends before this row of tiles
       reader.SkipRows(top - reader.NextRow());
-      PixelBuffer* band = &bands[posted++ % kRowsInFlight];
-      if (band->Empty()) band->Resize(width, kTileHeight);
-      reader.ReadRows(BandRows(*band).data(), kTileHeight);
+      if (inFlight.size() == kRowsInFlight) finishOldest();
+      PixelBuffer& band = bands[posted++ % kRowsInFlight];
+      if (band.Empty()) band.Resize(width, kTileHeight);
+      reader.ReadRows(BandRows(band).data(), kTileHeight);
       std::vector<std::pair<std::size_t, int>> cuts;  // (slot, left edge)
       for (; k < order.size() && TileRect(tiles[order[k]]).Top == top; ++k) {
         const std::size_t slot = order[k];
@@ -73,16 +129,15 @@ std::vector<TThumbnailPtr> ReadCacheTiles(JpegRowReader::Source source, const st
         const int left = TileRect(tiles[slot]).Left;
         if (left + kTileWidth <= width) cuts.emplace_back(slot, left);
       }
-      inFlight.push_back(helper.Post([band, cuts = std::move(cuts), &out] {
+      inFlight.push_back(std::make_shared<TSharedRow>(cuts.size(), [&band, cuts, &out](std::size_t i) {
         PixelBuffer tile(kTileWidth, kTileHeight);
-        for (const auto& [slot, left] : cuts) {
-          for (int y = 0; y < kTileHeight; ++y) std::memcpy(tile.Row(y), band->Row(y) + left * 3, kTileWidth * 3);
-          out[slot] = std::make_shared<const TThumbnail>(tile);
-        }
+        const auto [slot, left] = cuts[i];
+        for (int y = 0; y < kTileHeight; ++y) std::memcpy(tile.Row(y), band.Row(y) + left * 3, kTileWidth * 3);
+        out[slot] = std::make_shared<const TThumbnail>(tile);
       }));
-      for (; inFlight.size() >= kRowsInFlight; inFlight.pop_front()) inFlight.front().get();
+      helper.Post([row = inFlight.back()] { row->Help(); });
     }
-    for (; !inFlight.empty(); inFlight.pop_front()) inFlight.front().get();
+    while (!inFlight.empty()) finishOldest();
   } catch (const Exception&) {
     // Damaged from here on: the tiles not read yet are made again from their pictures.
   }
@@ -122,34 +177,36 @@ void WriteCacheFile(win::ReplacingFile& out, const std::vector<TCacheTile>& tile
         CacheComment(tags), true);
     // Kept tiles go from the old cache's samples straight into the new one's (see ReadSamples).
     const bool oldSamples = old && old->ReadSamples();
-    // The helper decodes the new thumbnails of the rows ahead while this thread reads the old
-    // cache's rows and encodes. Row r of tiles is put together in bands[r % kRowsInFlight],
-    // black where there is no tile.
+    // The new thumbnails of the rows ahead are decoded (see TSharedRow) while this thread
+    // reads the old cache's rows and encodes. Row r of tiles is put together in
+    // bands[r % kRowsInFlight], black where there is no tile.
     std::vector<PixelBuffer> bands(kRowsInFlight);
     PixelBuffer before;  // the old cache's row of tiles
+    std::deque<std::shared_ptr<TSharedRow>> ahead;
+    // Declared after what its tasks use, so it ends first.
     THelperThread helper;
-    std::deque<std::pair<PixelBuffer*, std::future<void>>> ahead;
     int next = 0;
     for (int first = 0; first < n; first += kTilesPerRow) {
       for (; next < n && ahead.size() < kRowsInFlight; next += kTilesPerRow) {
-        PixelBuffer* band = &bands[static_cast<std::size_t>(next / kTilesPerRow) % kRowsInFlight];
-        if (band->Empty()) {
-          band->Resize(size.Width, kTileHeight);
+        PixelBuffer& band = bands[static_cast<std::size_t>(next / kTilesPerRow) % kRowsInFlight];
+        if (band.Empty()) {
+          band.Resize(size.Width, kTileHeight);
         } else {
-          std::memset(band->Data(), 0, band->Size());
+          std::memset(band.Data(), 0, band.Size());
         }
-        ahead.emplace_back(band, helper.Post([band, next, n, &tiles] {
-          for (int i = next; i < std::min(next + kTilesPerRow, n); ++i) {
-            const TThumbnail* t = tiles[static_cast<std::size_t>(i)].Thumbnail;
-            if (!t) continue;
-            const PixelBuffer pixels = t->Pixels();
-            const int left = TileRect(i).Left;
-            for (int y = 0; y < kTileHeight; ++y) std::memcpy(band->Row(y) + left * 3, pixels.Row(y), kTileWidth * 3);
-          }
+        const auto count = static_cast<std::size_t>(std::min(kTilesPerRow, n - next));
+        ahead.push_back(std::make_shared<TSharedRow>(count, [&band, next, &tiles](std::size_t k) {
+          const int i = next + static_cast<int>(k);
+          const TThumbnail* t = tiles[static_cast<std::size_t>(i)].Thumbnail;
+          if (!t) return;
+          const PixelBuffer pixels = t->Pixels();
+          const int left = TileRect(i).Left;
+          for (int y = 0; y < kTileHeight; ++y) std::memcpy(band.Row(y) + left * 3, pixels.Row(y), kTileWidth * 3);
         }));
+        helper.Post([row = ahead.back()] { row->Help(); });
       }
-      ahead.front().second.get();
-      PixelBuffer& band = *ahead.front().first;
+      ahead.front()->Finish();
+      PixelBuffer& band = bands[static_cast<std::size_t>(first / kTilesPerRow) % kRowsInFlight];
       for (int y = 0; y < kTileHeight; ++y) BgrToSamples(band.Row(y), band.Width());
       const int last = std::min(first + kTilesPerRow, n);
       if (std::any_of(tiles.begin() + first, tiles.begin() + last, [](const TCacheTile& t) { return t.Keep; })) {

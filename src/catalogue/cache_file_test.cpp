@@ -203,3 +203,58 @@ TEST(CacheFile, KeptTilesComeFromTheCacheReplacedAndLoseNothingVisible) {
   EXPECT_THROW(WriteCache(dir.File("c.cfb"), std::vector<const TThumbnail*>(40, nullptr), keepAll, &reader),
                EInvalidGraphic);
 }
+
+// Reading and writing a cache work on several rows of tiles at once on two threads. Over many
+// rows, and asked in any order, every tile must be what one thread doing one thing at a time
+// gives: the written file the plain encoding of the whole picture, and each tile read the
+// tile cut from the whole decoded picture, compressed.
+TEST(CacheFile, ManyRowsGiveWhatOneThreadAtATimeGives) {
+  win::TempFolder dir;
+  constexpr int kCount = 8 * kTilesPerRow - 3;  // eight rows, the last one short
+  std::vector<std::shared_ptr<const TThumbnail>> photos;
+  for (int i = 0; i < kCount; ++i)
+    photos.push_back(std::make_shared<const TThumbnail>(testpic::PhotoLike(144, 108, static_cast<std::uint32_t>(i + 1))));
+  std::vector<const TThumbnail*> tiles;
+  for (auto& p : photos) tiles.push_back(p.get());
+  tiles[30] = nullptr;  // black
+  const std::vector<std::uint8_t> bytes = WriteCache(dir.File(kCacheFileName), tiles);
+
+  const TCacheSize size = CacheImageSize(kCount);
+  PixelBuffer plain(size.Width, size.Height);
+  std::vector<std::uint32_t> tags;
+  for (int k = 0; k < kCount; ++k) {
+    tags.push_back(tiles[static_cast<std::size_t>(k)] ? Tag(k) : 0);
+    if (!tiles[static_cast<std::size_t>(k)]) continue;
+    const PixelBuffer t = tiles[static_cast<std::size_t>(k)]->Pixels();
+    const TTileRect r = TileRect(k);
+    for (int y = 0; y < 108; ++y) std::memcpy(plain.Row(r.Top + y) + r.Left * 3, t.Row(y), 144 * 3);
+  }
+  std::vector<std::uint8_t> expected;
+  JpegRowWriter w(size.Width, size.Height, 90, [&](const std::uint8_t* b, std::size_t n) {
+    expected.insert(expected.end(), b, b + n);
+    return true;
+  }, CacheComment(tags), true);
+  for (int y = 0; y < plain.Height(); ++y) {
+    BgrToSamples(plain.Row(y), plain.Width());
+    const std::uint8_t* row = plain.Row(y);
+    w.WriteRows(&row, 1);
+  }
+  w.Finish();
+  EXPECT_TRUE(bytes == expected);
+
+  // All of them, from the last to the first, the first row's twice, and the black one.
+  std::vector<int> asked;
+  for (int k = kCount - 1; k >= 0; --k) asked.push_back(k);
+  for (int k = 0; k < kTilesPerRow; ++k) asked.push_back(k);
+  std::vector<std::uint32_t> want;
+  for (int k : asked) want.push_back(tags[static_cast<std::size_t>(k)]);
+  const std::vector<TThumbnailPtr> got = ReadCacheTiles(FromBytes(bytes), asked, want);
+  const PixelBuffer whole = DecompressPixels(bytes.data(), bytes.size());
+  int same = 0;
+  for (std::size_t i = 0; i < asked.size(); ++i) {
+    ASSERT_TRUE(got[i]) << "tile " << asked[i];
+    const PixelBuffer a = got[i]->Pixels(), b = TThumbnail(TileOf(whole, asked[i])).Pixels();
+    same += a.Size() == b.Size() && std::memcmp(a.Data(), b.Data(), a.Size()) == 0;
+  }
+  EXPECT_EQ(same, static_cast<int>(asked.size()));
+}
