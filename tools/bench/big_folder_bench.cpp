@@ -7,6 +7,8 @@
 //
 //   big_folder_bench --make <folder> [count]     makes the folder's pictures
 //   big_folder_bench <folder> <bin-folder-of-cjpeg-and-djpeg>
+//   big_folder_bench --cache <folder> <bin-folder> [rounds]
+//       the cache a full run left in the folder, read and written alone, several rounds
 #include <windows.h>
 #include <psapi.h>
 
@@ -98,12 +100,90 @@ void WritePpm(const std::string& cache, const std::string& ppm) {
   out.Commit();
 }
 
+// djpeg and cjpeg on the folder's cache image (best of three each), their start-up on a tiny
+// picture taken off: {djpeg, cjpeg} in seconds.
+std::pair<double, double> References(const std::string& folder, const std::wstring& bin) {
+  const std::wstring cache = win::Wide(folder + kCacheFileName), ppm = win::Wide(folder + "cache.ppm");
+  const std::wstring tiny = win::Wide(folder + "tiny.jpg"), tinyPpm = win::Wide(folder + "tiny.ppm");
+  WritePpm(folder + kCacheFileName, folder + "cache.ppm");
+  Write(folder + "tiny.jpg", CompressPixels(PixelBuffer(8, 8), 90));
+  WritePpm(folder + "tiny.jpg", folder + "tiny.ppm");
+  const std::wstring djpeg = L"\"" + bin + L"\\djpeg.exe\" -outfile NUL \"", cjpeg = L"\"" + bin + L"\\cjpeg.exe\" -quality 90 -outfile NUL \"";
+  double startD = 1e9, startC = 1e9, djpegT = 1e9, cjpegT = 1e9;
+  for (int r = 0; r < 3; ++r) {
+    startD = std::min(startD, Run(djpeg + tiny + L"\""));
+    startC = std::min(startC, Run(cjpeg + tinyPpm + L"\""));
+    djpegT = std::min(djpegT, Run(djpeg + cache + L"\""));
+    cjpegT = std::min(cjpegT, Run(cjpeg + ppm + L"\""));
+  }
+  for (const std::wstring& f : {ppm, tiny, tinyPpm}) DeleteFileW(f.c_str());
+  const double dj = djpegT - startD, cj = cjpegT - startC;
+  return {dj, cj};
+}
+
+// The tiles the folder's catalogue asks for, with their tags, as a load from the cache asks.
+void AskedTiles(const std::string& folder, std::vector<int>& asked, std::vector<std::uint32_t>& tags) {
+  for (const TCatalogueItem& c : ParseCatalogue(win::ReadFileBytes(folder + kCatalogueFileName))) {
+    asked.push_back(c.Entry.TileIndex);
+    tags.push_back(TileTag(CatalogueKey(c.Name)));
+  }
+}
+
+// A checksum of the thumbnails' pixels (FNV-1a), to compare builds.
+std::uint64_t PixelSum(const std::vector<TThumbnailPtr>& thumbs) {
+  std::uint64_t h = 14695981039346656037ull;
+  for (const TThumbnailPtr& t : thumbs) {
+    if (!t) continue;
+    const PixelBuffer p = t->Pixels();
+    for (std::size_t i = 0; i < p.Size(); ++i) h = (h ^ p.Data()[i]) * 1099511628211ull;
+  }
+  return h;
+}
+
+// Reading and writing the cache alone, rounds times. The thumbnails of every round are kept
+// until the end, as the shown folder keeps its own while the full run reads: each round's take
+// new memory. A last round reads after all are freed (memory the heap has already).
+int CacheRounds(const std::string& folder, const std::wstring& bin, int rounds) {
+  std::vector<int> asked;
+  std::vector<std::uint32_t> tags;
+  AskedTiles(folder, asked, tags);
+  const auto [dj, cj] = References(folder, bin);
+  std::printf("%zu tiles; djpeg %.2f s, cjpeg %.2f s on the same image\n", asked.size(), dj, cj);
+  std::vector<std::vector<TThumbnailPtr>> kept;
+  const SIZE_T before = Memory().WorkingSetSize;
+  for (int r = 0; r <= rounds; ++r) {
+    if (r == rounds) kept.clear();
+    double t = Now();
+    std::vector<TThumbnailPtr> read = ReadCacheFile(folder + kCacheFileName, asked, tags);
+    const double readT = Now() - t;
+    std::vector<TCacheTile> tiles;
+    for (const TThumbnailPtr& p : read) tiles.push_back({p.get(), false, 1});
+    win::ReplacingFile probe(folder + "probe.cfb");
+    t = Now();
+    WriteCacheFile(probe, tiles, nullptr);
+    const double writeT = Now() - t;
+    probe.Commit();
+    std::uint64_t written = 14695981039346656037ull;
+    for (std::uint8_t b : win::ReadFileBytes(folder + "probe.cfb")) written = (written ^ b) * 1099511628211ull;
+    const std::size_t got = static_cast<std::size_t>(std::count_if(read.begin(), read.end(), [](auto& p) { return !!p; }));
+    std::printf("%s read %.2f s (ratio %.2f), write %.2f s (ratio %.2f); %zu thumbnails, pixels %016llx, "
+                "written %016llx, memory %+.1f MiB\n",
+                r == rounds ? "freed:   " : "new mem: ", readT, readT / dj, writeT, writeT / cj, got,
+                static_cast<unsigned long long>(PixelSum(read)), static_cast<unsigned long long>(written), MiB(Memory().WorkingSetSize) - MiB(before));
+    kept.push_back(std::move(read));
+  }
+  DeleteFileW(win::Wide(folder + "probe.cfb").c_str());
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   try {
     if (argc >= 3 && std::wstring(argv[1]) == L"--make")
       return Make(win::Narrow(argv[2]), argc > 3 ? _wtoi(argv[3]) : 15000);
+    if (argc >= 4 && std::wstring(argv[1]) == L"--cache")
+      return CacheRounds(FolderFilePath(win::Narrow(argv[2]), ""), argv[3], argc > 4 ? _wtoi(argv[4]) : 3);
     if (argc < 3) {
       std::fprintf(stderr, "usage: big_folder_bench folder bin-folder | --make folder [count]\n");
       return 2;
@@ -129,10 +209,13 @@ int wmain(int argc, wchar_t** argv) {
     win::Application::ProcessMessages();
     const PROCESS_MEMORY_COUNTERS idle = Memory();
     const DWORD gdiIdle = Gdi();
+    // Memory above idle after each step: {step, in use then, highest so far}.
+    std::vector<std::pair<const char*, PROCESS_MEMORY_COUNTERS>> steps;
 
     double t = Now();
     const int n = shown.Load(folder, gauge, host.Handle(), 24);
     const double loadFresh = Now() - t;
+    steps.emplace_back("load", Memory());
     list.SetCount(n);
     const DWORD gdiLoaded = Gdi();
     std::size_t compressed = 0;
@@ -150,6 +233,7 @@ int wmain(int argc, wchar_t** argv) {
       gdiMax = std::max(gdiMax, Gdi());
     }
     const double scroll = Now() - t;
+    steps.emplace_back("scroll", Memory());
 
     // Leave: the cache's writing alone, then the whole leave.
     std::vector<TCacheTile> tiles;
@@ -160,10 +244,12 @@ int wmain(int argc, wchar_t** argv) {
       WriteCacheFile(probe, tiles, nullptr);
     }
     const double cacheWrite = Now() - t;
+    steps.emplace_back("cache written", Memory());
     t = Now();
     list.SetCount(0);
     shown.Close();
     const double leave = Now() - t;
+    steps.emplace_back("leave", Memory());
     const DWORD gdiLeft = Gdi();
 
     t = Now();
@@ -175,13 +261,11 @@ int wmain(int argc, wchar_t** argv) {
     for (std::size_t i = 0; i < shown.Items.size(); ++i) missing += !(shown.Items[i].Entry && shown.Items[i].Entry->Thumbnail);
     const DWORD gdiReloaded = Gdi();
     const PROCESS_MEMORY_COUNTERS peak = Memory();
+    steps.emplace_back("load from the cache", peak);
     // The cache's reading alone (what the second load did after the scan and merge).
     std::vector<int> asked;
     std::vector<std::uint32_t> tags;
-    for (const TCatalogueItem& c : ParseCatalogue(win::ReadFileBytes(folder + kCatalogueFileName))) {
-      asked.push_back(c.Entry.TileIndex);
-      tags.push_back(TileTag(CatalogueKey(c.Name)));
-    }
+    AskedTiles(folder, asked, tags);
     t = Now();
     std::vector<TThumbnailPtr> read = ReadCacheFile(folder + kCacheFileName, asked, tags);
     const double cacheRead = Now() - t;
@@ -189,22 +273,7 @@ int wmain(int argc, wchar_t** argv) {
     list.SetCount(0);
     shown.Close();
 
-    // The references, on the same image.
-    const std::wstring cache = win::Wide(folder + kCacheFileName), ppm = win::Wide(folder + "cache.ppm");
-    const std::wstring tiny = win::Wide(folder + "tiny.jpg"), tinyPpm = win::Wide(folder + "tiny.ppm");
-    WritePpm(folder + kCacheFileName, folder + "cache.ppm");
-    Write(folder + "tiny.jpg", CompressPixels(PixelBuffer(8, 8), 90));
-    WritePpm(folder + "tiny.jpg", folder + "tiny.ppm");
-    const std::wstring djpeg = L"\"" + bin + L"\\djpeg.exe\" -outfile NUL \"", cjpeg = L"\"" + bin + L"\\cjpeg.exe\" -quality 90 -outfile NUL \"";
-    double startD = 1e9, startC = 1e9, djpegT = 1e9, cjpegT = 1e9;
-    for (int r = 0; r < 3; ++r) {
-      startD = std::min(startD, Run(djpeg + tiny + L"\""));
-      startC = std::min(startC, Run(cjpeg + tinyPpm + L"\""));
-      djpegT = std::min(djpegT, Run(djpeg + cache + L"\""));
-      cjpegT = std::min(cjpegT, Run(cjpeg + ppm + L"\""));
-    }
-    for (const std::wstring& f : {ppm, tiny, tinyPpm}) DeleteFileW(f.c_str());
-    const double dj = djpegT - startD, cj = cjpegT - startC;
+    const auto [dj, cj] = References(folder, bin);
 
     std::printf("%d pictures of 640 x 480\n", n);
     std::printf("load, no cache:            %8.2f s (%.2f ms a picture)\n", loadFresh, loadFresh * 1000 / n);
@@ -216,6 +285,11 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("memory: idle %.1f MiB, peak %.1f MiB, peak above idle %.1f MiB (target <= 256)\n",
                 MiB(idle.WorkingSetSize), MiB(peak.PeakWorkingSetSize),
                 MiB(peak.PeakWorkingSetSize - idle.WorkingSetSize));
+    std::printf("memory above idle after each step (then / highest so far), MiB:");
+    for (const auto& [step, m] : steps)
+      std::printf("%s %s %.0f / %.0f", &step == &steps.front().first ? "" : ";", step,
+                  MiB(m.WorkingSetSize - idle.WorkingSetSize), MiB(m.PeakWorkingSetSize - idle.WorkingSetSize));
+    std::printf("\n");
     std::printf("GDI objects: idle %lu, loaded %lu, most while scrolling %lu, left %lu, reloaded %lu\n",
                 static_cast<unsigned long>(gdiIdle), static_cast<unsigned long>(gdiLoaded),
                 static_cast<unsigned long>(gdiMax), static_cast<unsigned long>(gdiLeft),
