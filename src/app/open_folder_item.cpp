@@ -105,6 +105,7 @@ TViewForm& OpenFolderItem(TShownFolder& shown, const std::string& folder, std::s
   }
   const int others = TViewForm::Count();
   TViewForm& view = TViewForm::Create();
+  view.HoldScrollBars();
   if (at.x != CW_USEDEFAULT) {
     const viewer::Point corner = viewer::CascadeAt({at.x, at.y}, others);
     view.MoveTo(corner.X, corner.Y);

@@ -21,6 +21,9 @@ constexpr int kZoomBase = 1000;  // a zoom item's command is this plus its tag
 constexpr int kLineStep = 16;    // pixels per scroll-bar arrow click
 // The worker's report that more rows are done; wParam is the decoder's generation.
 constexpr UINT kRowsMessage = WM_APP + 1;
+// Scroll bars held back while the window opened come now (posted by the paint that finished
+// the picture).
+constexpr UINT kBarsMessage = WM_APP + 2;
 
 // The viewers open now; each is destroyed with its window.
 std::vector<std::unique_ptr<TViewForm>>& OpenViewers() {
@@ -98,7 +101,7 @@ TViewForm::~TViewForm() = default;
 
 TViewForm::TViewForm() {
   CreateArgs a;
-  a.style = WS_OVERLAPPEDWINDOW | WS_HSCROLL | WS_VSCROLL;
+  a.style = WS_OVERLAPPEDWINDOW;  // the scroll bars come as the picture needs them
   a.width = 364;
   a.height = 302;
   a.background = nullptr;  // painted whole by WM_PAINT: no flicker while dragging
@@ -225,6 +228,8 @@ void TViewForm::FinishDecoding() {
     Picture = std::move(picture);  // what is on the screen already shows it
   else
     SetPicture(std::move(picture));
+  // A paint follows even with no row left to draw: it brings scroll bars held back.
+  if (barsHeld_) RedrawWindow(hwnd_, nullptr, nullptr, RDW_INTERNALPAINT);
   if (failure) std::rethrow_exception(failure);
 }
 
@@ -265,7 +270,13 @@ void TViewForm::SizeAndFit(int width, int height) {
   RECT w{};
   GetWindowRect(hwnd_, &w);
   SetWindowPos(hwnd_, nullptr, w.left, w.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
-  // The first sizing showed the scroll bars the size needs: the frame is measured with them.
+  Fit();
+}
+
+void TViewForm::Fit() {
+  // The sizing showed the scroll bars the size needs (none while they are held back): the
+  // frame is measured with them.
+  RECT w{};
   GetWindowRect(hwnd_, &w);
   const RECT c = ClientRect();
   const viewer::Bounds b =
@@ -275,26 +286,43 @@ void TViewForm::SizeAndFit(int width, int height) {
   UpdateScrollBars();
 }
 
+void TViewForm::ReleaseScrollBars() {
+  if (!barsHeld_) return;
+  barsHeld_ = false;
+  if (fullScreen_) return;  // leaving full screen brings them
+  UpdateScrollBars();
+  Fit();
+}
+
 void TViewForm::UpdateScrollBars() {
-  if (updatingBars_ || fullScreen_) return;
+  if (updatingBars_ || fullScreen_ || barsHeld_) return;
   // Showing or hiding one bar changes the client area, and so the other bar's page: twice.
+  // A bar is set only when it changes, and the frame is drawn once at the end: Wine draws a
+  // scroll bar slowly (as long as 10 ms or more each time).
   updatingBars_ = true;
   const Extent paint = PaintSize();
+  auto set = [this](int bar, int length, LONG page, LONG pos) {
+    SCROLLINFO now{};
+    now.cbSize = sizeof(now);
+    now.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    SCROLLINFO si = now;
+    si.nMax = std::max(0, length - 1);
+    si.nPage = static_cast<UINT>(std::max(0L, page));
+    si.nPos = pos;
+    if (GetScrollInfo(hwnd_, bar, &now) && now.nMin == 0 && now.nMax == si.nMax && now.nPage == si.nPage &&
+        now.nPos == si.nPos)
+      return false;
+    SetScrollInfo(hwnd_, bar, &si, FALSE);
+    return true;
+  };
+  bool changed = false;
   for (int pass = 0; pass < 2; ++pass) {
     const RECT c = ClientRect();
-    SCROLLINFO si{};
-    si.cbSize = sizeof(si);
-    si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    si.nMax = std::max(0, paint.W - 1);
-    si.nPage = static_cast<UINT>(std::max(0L, c.right));
-    si.nPos = scroll_.x;
-    SetScrollInfo(hwnd_, SB_HORZ, &si, TRUE);
-    si.nMax = std::max(0, paint.H - 1);
-    si.nPage = static_cast<UINT>(std::max(0L, c.bottom));
-    si.nPos = scroll_.y;
-    SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
+    changed |= set(SB_HORZ, paint.W, c.right, scroll_.x);
+    changed |= set(SB_VERT, paint.H, c.bottom, scroll_.y);
   }
   updatingBars_ = false;
+  if (changed) RedrawWindow(hwnd_, nullptr, nullptr, RDW_FRAME | RDW_INVALIDATE);
   const RECT c = ClientRect();
   const POINT kept{std::clamp<LONG>(scroll_.x, 0, std::max(0L, paint.W - c.right)),
                    std::clamp<LONG>(scroll_.y, 0, std::max(0L, paint.H - c.bottom))};
@@ -551,6 +579,11 @@ LRESULT TViewForm::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 1;
     case WM_PAINT:
       Paint();
+      // Once the picture is whole on the screen.
+      if (barsHeld_ && !decoder_) PostMessageW(hwnd_, kBarsMessage, 0, 0);
+      return 0;
+    case kBarsMessage:
+      ReleaseScrollBars();
       return 0;
     case WM_SIZE:
       if (wp != SIZE_MINIMIZED) UpdateScrollBars();

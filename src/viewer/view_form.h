@@ -62,6 +62,13 @@ class TViewForm : public win::Window {
   // never opened. The viewer owns the decoder from here on.
   void DecodePicture(const std::string& path, viewer::Extent pictureSize, const TGraphicClass& kind,
                      std::unique_ptr<TRowDecoder> decoder);
+  // Opening a picture from the list: the window shows without its scroll bars, which come
+  // once the picture is whole on the screen, the window then fitted again with them. Wine
+  // takes several times as long to show a window with scroll bars (as long as decoding a
+  // large photograph), and its work on them would slow the decoding down meanwhile; the
+  // picture is what the user is waiting for.
+  void HoldScrollBars() { barsHeld_ = true; }
+  bool ScrollBarsHeld() const { return barsHeld_; }
   // Whether a picture is being decoded.
   bool Decoding() const { return decoder_ != nullptr; }
   // How many of the picture's rows the latest paint could draw.
@@ -110,6 +117,11 @@ class TViewForm : public win::Window {
   // Sets the window to its left and top with the size, then fits it to the paint area and
   // the screen.
   void SizeAndFit(int width, int height);
+  // Fits the window as it is now to the paint area and the screen.
+  void Fit();
+  // Once the picture is painted whole: the scroll bars held back come, and the window is
+  // fitted again with them.
+  void ReleaseScrollBars();
   // Scroll ranges and pages from the paint area and the client area; positions kept in range.
   void UpdateScrollBars();
   // Draws a scroll bar at the view's position.
@@ -138,6 +150,7 @@ class TViewForm : public win::Window {
   bool dragging_ = false;
   int nextBar_ = SB_HORZ;  // the scroll bar a drag draws next
   bool updatingBars_ = false;
+  bool barsHeld_ = false;
 
   std::unique_ptr<TRowDecoder> decoder_;  // the worker decoding the picture, while it runs
   const TGraphicClass* decodedKind_ = nullptr;

@@ -369,6 +369,65 @@ TEST_F(ViewForm, PaintsTheRowsDoneAndTheWindowColourBelowThem) {
   EXPECT_NE(after.Pixel(150, 200), face);
 }
 
+// A viewer opened from the list holds its scroll bars back while the picture is decoded: the
+// window shows without them, the rows are painted, and once the picture is whole the bars
+// come and the window stands as a viewer opened with them from the start.
+TEST_F(ViewForm, ScrollBarsHeldBackComeOnceThePictureIsWhole) {
+  const int w = GetSystemMetrics(SM_CXSCREEN) + 300, h = GetSystemMetrics(SM_CYSCREEN) + 200;
+  TViewForm& plain = Open(w, h, 5);
+  plain.MoveTo(40, 30);
+  plain.ExecuteCommand(TViewForm::ZoomCommand(100));  // sized again from that corner
+  const RECT expected = WindowRect(plain);
+  const auto style = [](const TViewForm& v) { return GetWindowLongPtrW(v.Handle(), GWL_STYLE); };
+  ASSERT_EQ(style(plain) & (WS_HSCROLL | WS_VSCROLL), WS_HSCROLL | WS_VSCROLL);
+
+  std::atomic<bool> go{false}, ended{false};
+  TViewForm& v = TViewForm::Create();
+  v.HoldScrollBars();
+  v.MoveTo(40, 30);
+  v.DecodePicture(dir_.Path() + "held.jpg", {w, h}, TJPEGImage::Class, Slow(50, go, ended));
+  v.Show();
+  ASSERT_TRUE(PumpUntil([&] { return v.RowsPainted() == 50; }));
+  EXPECT_TRUE(v.ScrollBarsHeld());
+  EXPECT_EQ(style(v) & (WS_HSCROLL | WS_VSCROLL), 0);
+  // A size change meanwhile brings no bars either.
+  SetWindowPos(v.Handle(), nullptr, 0, 0, 500, 400, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_EQ(style(v) & (WS_HSCROLL | WS_VSCROLL), 0);
+  v.ExecuteCommand(TViewForm::ZoomCommand(100));
+  go = true;
+  ASSERT_TRUE(PumpUntil([&] { return !v.Decoding() && !v.ScrollBarsHeld(); }));
+  EXPECT_TRUE(ended);
+  EXPECT_EQ(style(v) & (WS_HSCROLL | WS_VSCROLL), WS_HSCROLL | WS_VSCROLL);
+  const RECT got = WindowRect(v);
+  EXPECT_EQ(got.left, expected.left);
+  EXPECT_EQ(got.top, expected.top);
+  EXPECT_EQ(got.right, expected.right);
+  EXPECT_EQ(got.bottom, expected.bottom);
+  SCROLLINFO si{};
+  si.cbSize = sizeof(si);
+  si.fMask = SIF_RANGE | SIF_PAGE;
+  ASSERT_TRUE(GetScrollInfo(v.Handle(), SB_HORZ, &si));
+  EXPECT_EQ(si.nMax, w - 1);
+  EXPECT_EQ(static_cast<int>(si.nPage), v.ClientRect().right);
+  ASSERT_TRUE(GetScrollInfo(v.Handle(), SB_VERT, &si));
+  EXPECT_EQ(si.nMax, h - 1);
+  EXPECT_EQ(static_cast<int>(si.nPage), v.ClientRect().bottom);
+  // The bars work as ever: the view scrolls to the far end and no further.
+  SendMessageW(v.Handle(), WM_VSCROLL, SB_BOTTOM, 0);
+  EXPECT_EQ(v.ScrollPosition().y, h - v.ClientRect().bottom);
+
+  // A picture that fits the screen gets none, held or not, and a window as tall as it (as
+  // wide as it or as its caption needs).
+  TViewForm& small = TViewForm::Create();
+  small.HoldScrollBars();
+  small.OpenPicture(dir_.File("small.bmp", Bmp(testpic::PhotoLike(320, 240, 6))));
+  small.Show();
+  ASSERT_TRUE(PumpUntil([&] { return !small.ScrollBarsHeld(); }));
+  EXPECT_EQ(style(small) & (WS_HSCROLL | WS_VSCROLL), 0);
+  EXPECT_GE(small.ClientRect().right, 320);
+  EXPECT_EQ(small.ClientRect().bottom, 240);
+}
+
 // Closing a viewer while its worker decodes: the worker is stopped and has ended before the
 // window is gone, and its reports still queued do nothing.
 TEST_F(ViewForm, ClosingMidDecodeEndsTheWorkerBeforeTheWindowGoes) {

@@ -12,6 +12,7 @@ struct ViewerTimes {
   double Shown = 0;      // seconds from start to the window made, sized and shown (the caller's)
   double FirstRows = 0;  // seconds from start to the end of the first paint that drew picture rows
   double Complete = 0;   // to the picture whole and painted
+  double Bars = 0;       // to the scroll bars, which come after the picture, in place
 };
 
 inline ViewerTimes WaitForViewer(HWND view, double start) {
@@ -23,10 +24,14 @@ inline ViewerTimes WaitForViewer(HWND view, double start) {
       GdiFlush();
       t.FirstRows = Now() - start;
     }
-    if (!viewer->Decoding() && !GetUpdateRect(view, nullptr, FALSE)) {
+    if (t.Complete == 0 && !viewer->Decoding() && !GetUpdateRect(view, nullptr, FALSE)) {
       GdiFlush();
       t.Complete = Now() - start;
       if (t.FirstRows == 0) t.FirstRows = t.Complete;
+    }
+    if (t.Complete > 0 && !viewer->ScrollBarsHeld() && !GetUpdateRect(view, nullptr, FALSE)) {
+      GdiFlush();
+      t.Bars = Now() - start;
       return t;
     }
     MSG msg;
