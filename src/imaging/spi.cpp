@@ -347,6 +347,8 @@ void TSPIs::SearchDir(const std::string& directory, const std::string& mask) {
 
 void TSPIs::Insert(int index, std::unique_ptr<TSPI> spi) {
   if (index < 0 || index > Count()) throw Exception("リストのインデックスが範囲を超えています");
+  // CreateSPI gives none for a file that is no plug-in: the list takes only real ones.
+  if (!spi) throw Exception("プラグインがありません");
   TSPI* added = spi.get();
   items_.insert(items_.begin() + index, std::move(spi));
   added->owner_ = this;

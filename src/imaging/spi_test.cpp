@@ -94,6 +94,13 @@ TEST_P(SpiManager, MissingFunctionsAndUnloadableFiles) {
   TempDir dir;
   EXPECT_EQ(CreateSPI(dir.File("text.spi", Bytes(300, 'x'))), nullptr);
   EXPECT_EQ(CreateSPI(dir.Path() + "missing.spi"), nullptr);
+  // What CreateSPI gives for such a file cannot go into a list: refused, the list unchanged.
+  TSPIs spis;
+  spis.Add(CreateSPI(Plugin("ppm")));
+  EXPECT_THROW(spis.Add(CreateSPI(dir.Path() + "missing.spi")), Exception);
+  EXPECT_THROW(spis.Insert(0, nullptr), Exception);
+  ASSERT_EQ(spis.Count(), 1);
+  EXPECT_NE(spis.Items(0), nullptr);
   try {
     TSPI::Create(dir.Path() + "missing.spi");
     FAIL();
