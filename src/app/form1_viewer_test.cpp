@@ -79,7 +79,9 @@ class FormViewer : public testing::Test {
   }
   static BOOL CALLBACK CollectViewer(HWND h, LPARAM lp) noexcept {
     try {
-      if (auto* v = dynamic_cast<TViewForm*>(win::Window::FromHandle(h)))
+      // The shown ones: a hidden one is the window made ahead for the next viewer.
+      auto* v = dynamic_cast<TViewForm*>(win::Window::FromHandle(h));
+      if (v && IsWindowVisible(h))
         reinterpret_cast<std::vector<TViewForm*>*>(lp)->push_back(v);
       return TRUE;
     } catch (...) {

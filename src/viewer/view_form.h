@@ -30,12 +30,15 @@ class TRowDecoder;
 
 class TViewForm : public win::Window {
  public:
-  // A new viewer, hidden, with FormCreate run.
+  // A new viewer, hidden, with FormCreate run: the window made ahead if there is one.
   static TViewForm& Create();
+  // Makes a window ahead, hidden, for the next viewer, unless one is waiting (once a viewer
+  // opened from the list has its picture in place). A failure only leaves none.
+  static void MakeSpare() noexcept;
   ~TViewForm() override;
   // The viewers open now.
   static int Count();
-  // Closes every viewer (the main window going).
+  // Closes every viewer and the window made ahead (the main window going).
   static void DestroyAll();
 
   std::string FileName;  // the shown picture's full path

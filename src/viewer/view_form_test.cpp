@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "imaging/jpeg_image.h"
 #include "viewer/row_decoder.h"
@@ -87,6 +88,17 @@ class ViewForm : public testing::Test {
   TempDir dir_;
   PixelBuffer source_;
 };
+
+// The viewers' windows not shown.
+BOOL CALLBACK CollectHiddenViewer(HWND h, LPARAM lp) noexcept {
+  try {
+    if (dynamic_cast<TViewForm*>(win::Window::FromHandle(h)) && !IsWindowVisible(h))
+      reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h);
+    return TRUE;
+  } catch (...) {
+    return FALSE;
+  }
+}
 
 }  // namespace
 
@@ -426,6 +438,53 @@ TEST_F(ViewForm, ScrollBarsHeldBackComeOnceThePictureIsWhole) {
   EXPECT_EQ(style(small) & (WS_HSCROLL | WS_VSCROLL), 0);
   EXPECT_GE(small.ClientRect().right, 320);
   EXPECT_EQ(small.ClientRect().bottom, 240);
+}
+
+// Once a viewer opened from the list has its picture in place, a window is made ahead for the
+// next one: the next viewer takes it, there is never more than one, and it goes with the
+// viewers, or alone when its window is destroyed.
+TEST_F(ViewForm, TheNextViewerTakesTheWindowMadeAhead) {
+  const auto hidden = [] {
+    std::vector<HWND> found;
+    EnumThreadWindows(GetCurrentThreadId(), &CollectHiddenViewer, reinterpret_cast<LPARAM>(&found));
+    return found;
+  };
+  TViewForm& v = TViewForm::Create();
+  v.HoldScrollBars();
+  v.OpenPicture(dir_.File("first.bmp", Bmp(testpic::PhotoLike(200, 150, 3))));
+  v.Show();
+  ASSERT_TRUE(PumpUntil([&] { return !v.ScrollBarsHeld(); }));
+  const std::vector<HWND> ahead = hidden();
+  ASSERT_EQ(ahead.size(), 1u);
+  EXPECT_EQ(TViewForm::Count(), 1);
+
+  TViewForm& next = TViewForm::Create();
+  EXPECT_EQ(next.Handle(), ahead[0]);
+  EXPECT_EQ(TViewForm::Count(), 2);
+  EXPECT_EQ(hidden().size(), 1u);  // only the one taken, not shown yet
+  next.OpenPicture(dir_.File("next.bmp", Bmp(testpic::PhotoLike(90, 60, 4))));
+  EXPECT_EQ(next.Picture.Width(), 90);
+
+  TViewForm::MakeSpare();
+  TViewForm::MakeSpare();
+  std::vector<HWND> now = hidden();
+  ASSERT_EQ(now.size(), 2u);
+  const HWND spare = now[0] == next.Handle() ? now[1] : now[0];
+  // Destroyed on its own, its object goes with it; the next viewer makes a window anew.
+  DestroyWindow(spare);
+  EXPECT_EQ(hidden().size(), 1u);
+  TViewForm& third = TViewForm::Create();
+  EXPECT_TRUE(IsWindow(third.Handle()));
+  EXPECT_NE(third.Handle(), spare);
+  EXPECT_EQ(TViewForm::Count(), 3);
+
+  TViewForm::MakeSpare();
+  now = hidden();
+  ASSERT_EQ(now.size(), 3u);  // next, third and the one made ahead
+  TViewForm::DestroyAll();
+  for (HWND h : now) EXPECT_FALSE(IsWindow(h));
+  EXPECT_EQ(TViewForm::Count(), 0);
+  EXPECT_TRUE(hidden().empty());
 }
 
 // Closing a viewer while its worker decodes: the worker is stopped and has ended before the
