@@ -42,7 +42,7 @@ class TSharedRow {
   TSharedRow(std::size_t count, std::function<void(std::size_t)> work) : count_(count), work_(std::move(work)) {}
 
   // Does items until none is left to claim; a failure is kept for Wait.
-  void Help() {
+  void Help() noexcept {
     for (std::size_t i; (i = next_.fetch_add(1)) < count_;) {
       std::exception_ptr failure;
       try {

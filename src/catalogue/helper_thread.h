@@ -5,7 +5,6 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <future>
 #include <mutex>
 #include <thread>
 
@@ -24,16 +23,14 @@ class THelperThread {
   THelperThread(const THelperThread&) = delete;
   THelperThread& operator=(const THelperThread&) = delete;
 
-  // Queues a task; its future is ready when it has run and gives its failure, if any.
-  std::future<void> Post(std::function<void()> task) {
-    auto packaged = std::make_shared<std::packaged_task<void()>>(std::move(task));
-    std::future<void> done = packaged->get_future();
+  // Queues a task. A task keeps its own results and failures where its poster finds them (the
+  // cache's rows do), so it must not raise.
+  void Post(std::function<void()> task) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      tasks_.push_back([packaged] { (*packaged)(); });
+      tasks_.push_back(std::move(task));
     }
     wake_.notify_one();
-    return done;
   }
 
  private:
@@ -45,7 +42,7 @@ class THelperThread {
       std::function<void()> task = std::move(tasks_.front());
       tasks_.pop_front();
       lock.unlock();
-      task();  // a packaged task keeps its failure for its future
+      task();
       lock.lock();
     }
   }
