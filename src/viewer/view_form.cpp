@@ -291,21 +291,27 @@ int TViewForm::CaptionWidth() const {
 
 void TViewForm::SizeAndFit(int width, int height) {
   if (fullScreen_) LeaveFullScreen();
-  RECT w{};
-  GetWindowRect(hwnd_, &w);
-  SetWindowPos(hwnd_, nullptr, w.left, w.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  // The first sizing shows the scroll bars the size needs, so that the frame is measured with
+  // them. While they are held back the frame is the same at any size, and the window is sized
+  // once: Wine takes several milliseconds for each sizing.
+  if (!barsHeld_) {
+    RECT w{};
+    GetWindowRect(hwnd_, &w);
+    SetWindowPos(hwnd_, nullptr, w.left, w.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   Fit();
 }
 
 void TViewForm::Fit() {
-  // The sizing showed the scroll bars the size needs (none while they are held back): the
-  // frame is measured with them.
   RECT w{};
   GetWindowRect(hwnd_, &w);
   const RECT c = ClientRect();
-  const viewer::Bounds b =
-      viewer::FitToScreen({w.left, w.top, w.right - w.left, w.bottom - w.top}, {c.right, c.bottom}, PaintSize(),
-                          {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, CaptionWidth());
+  const Extent paint = PaintSize(), screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  // The caption's width matters only to a window narrower than the screen allows.
+  const int frameWidth = (w.right - w.left) - c.right;
+  const int minWidth = paint.W + frameWidth + 10 <= screen.W ? CaptionWidth() : 0;
+  const viewer::Bounds b = viewer::FitToScreen({w.left, w.top, w.right - w.left, w.bottom - w.top},
+                                               {c.right, c.bottom}, paint, screen, minWidth);
   SetWindowPos(hwnd_, nullptr, b.X, b.Y, b.W, b.H, SWP_NOZORDER | SWP_NOACTIVATE);
   UpdateScrollBars();
 }
