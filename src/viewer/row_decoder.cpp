@@ -2,13 +2,48 @@
 
 #include <utility>
 
-TRowDecoder::TRowDecoder(Decode decode) {
-  worker_ = std::thread([this, decode = std::move(decode)] { Run(decode); });
+#include "win/error.h"
+
+namespace {
+
+// The viewers' own thread pool, made on first use and kept while the program runs, with one
+// thread always waiting. More come while several viewers decode at once. Without a pool of
+// its own (none could be made) the process's default pool serves.
+PTP_CALLBACK_ENVIRON DecoderPool() {
+  static TP_CALLBACK_ENVIRON environment = [] {
+    TP_CALLBACK_ENVIRON e;
+    InitializeThreadpoolEnvironment(&e);
+    if (PTP_POOL pool = CreateThreadpool(nullptr)) {
+      if (SetThreadpoolThreadMinimum(pool, 1))
+        SetThreadpoolCallbackPool(&e, pool);
+      else
+        CloseThreadpool(pool);
+    }
+    return e;
+  }();
+  return &environment;
+}
+
+}  // namespace
+
+TRowDecoder::TRowDecoder(Decode decode)
+    : decode_(std::move(decode)), ended_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+  if (!ended_ || !TrySubmitThreadpoolCallback(&TRowDecoder::Work, this, DecoderPool()))
+    throw Exception("画像を読み込むスレッドを開始できません");
 }
 
 TRowDecoder::~TRowDecoder() {
   stop_ = true;
-  if (worker_.joinable()) worker_.join();
+  WaitForSingleObject(ended_.Get(), INFINITE);
+}
+
+void CALLBACK TRowDecoder::Work(PTP_CALLBACK_INSTANCE instance, void* self) noexcept {
+  auto* decoder = static_cast<TRowDecoder*>(self);
+  // The pool sets the event once this function has returned: nothing of the decoder is
+  // touched after it.
+  SetEventWhenCallbackReturns(instance, decoder->ended_.Get());
+  const Decode decode = std::move(decoder->decode_);  // what it holds (the file) goes with it
+  decoder->Run(decode);
 }
 
 void TRowDecoder::ReportTo(HWND window, UINT message, WPARAM tag) {

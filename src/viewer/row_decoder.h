@@ -7,21 +7,25 @@
 // window repaints a few times a second and is never flooded. The decoder may start before its
 // window exists; reports wait until it is given one. Its owner destroys it before the window
 // goes: destroying it stops the worker and waits for it, so the worker never outlives it.
+//
+// The workers are threads kept for the viewers, one always waiting: under Wine a new thread
+// takes several milliseconds to start while the window is being made, a tenth of a large
+// photograph's decoding.
 #pragma once
 #include <windows.h>
 
 #include <atomic>
 #include <exception>
 #include <functional>
-#include <thread>
 
 #include "imaging/rows_target.h"
+#include "win/handle.h"
 
 class TRowDecoder final : public TRowsTarget {
  public:
   static constexpr ULONGLONG kReportEvery = 15;  // milliseconds
 
-  // Runs decode(*this) on a new thread; what it raises is kept as Failure().
+  // Runs decode(*this) on a worker; what it raises is kept as Failure().
   using Decode = std::function<void(TRowsTarget& target)>;
   explicit TRowDecoder(Decode decode);
   ~TRowDecoder() override;
@@ -47,6 +51,7 @@ class TRowDecoder final : public TRowsTarget {
   bool RowsDone(int count) noexcept override;
 
  private:
+  static void CALLBACK Work(PTP_CALLBACK_INSTANCE instance, void* self) noexcept;
   void Run(const Decode& decode) noexcept;
   void Report() noexcept;
 
@@ -58,5 +63,6 @@ class TRowDecoder final : public TRowsTarget {
   UINT message_ = 0;
   WPARAM tag_ = 0;
   ULONGLONG reportedAt_ = 0;  // the worker's own: when it last reported, 0 before the first
-  std::thread worker_;  // last: it starts once everything above is made
+  Decode decode_;             // until the worker takes it
+  win::Event ended_;          // set once the worker has left this object for good
 };
