@@ -15,7 +15,6 @@ ensure_display() {
     export DISPLAY=":$n"
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
     kill "$xvfb_pid" 2>/dev/null; xvfb_pid=
-wm_pid=
   done
   echo "could not start Xvfb" >&2
   return 1
@@ -38,5 +37,4 @@ cleanup_display() {
   wm_pid=
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null || true; fi
   xvfb_pid=
-wm_pid=
 }
