@@ -309,7 +309,7 @@ void TViewForm::Fit() {
   const Extent paint = PaintSize(), screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   // The caption's width matters only to a window narrower than the screen allows.
   const int frameWidth = (w.right - w.left) - c.right;
-  const int minWidth = paint.W + frameWidth + 10 <= screen.W ? CaptionWidth() : 0;
+  const int minWidth = paint.W + frameWidth + viewer::kScreenMargin <= screen.W ? CaptionWidth() : 0;
   const viewer::Bounds b = viewer::FitToScreen({w.left, w.top, w.right - w.left, w.bottom - w.top},
                                                {c.right, c.bottom}, paint, screen, minWidth);
   SetWindowPos(hwnd_, nullptr, b.X, b.Y, b.W, b.H, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -13,8 +13,8 @@ Extent PaintExtent(Extent picture, int zoom) {
 
 Bounds FitToScreen(Bounds window, Extent client, Extent paint, Extent screen, int minWidth) {
   int w = std::max(paint.W + (window.W - client.W), minWidth), h = paint.H + (window.H - client.H);
-  if (w + 10 > screen.W) w = screen.W - 10;
-  if (h + 10 > screen.H) h = screen.H - 10;
+  if (w + kScreenMargin > screen.W) w = screen.W - kScreenMargin;
+  if (h + kScreenMargin > screen.H) h = screen.H - kScreenMargin;
   int x = window.X, y = window.Y;
   if (x + w > screen.W) x = screen.W - w;
   if (y + h > screen.H) y = screen.H - h;

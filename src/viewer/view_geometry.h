@@ -6,6 +6,8 @@
 namespace viewer {
 
 constexpr int kMinZoom = 25, kMaxZoom = 400;
+// What a window fitted to the screen leaves of it, each way.
+constexpr int kScreenMargin = 10;
 
 struct Extent {
   int W = 0, H = 0;
@@ -22,8 +24,8 @@ Extent PaintExtent(Extent picture, int zoom);
 // The window's bounds fitted to its paint area and the screen. window: its bounds now;
 // client: its client size now (the frame and any scroll bars are what lies between the two).
 // The size is the paint area plus that frame, at least minWidth wide (room for the caption),
-// at most the screen less 10 in each direction; the window then moves left and up as far as
-// it must to stay on the screen.
+// at most the screen less kScreenMargin in each direction; the window then moves left and up
+// as far as it must to stay on the screen.
 Bounds FitToScreen(Bounds window, Extent client, Extent paint, Extent screen, int minWidth = 0);
 
 // Where a picture stands on the whole screen: reduced to fit, keeping its proportions (never
