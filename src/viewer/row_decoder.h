@@ -9,8 +9,8 @@
 // goes: destroying it stops the worker and waits for it, so the worker never outlives it.
 //
 // The workers are threads kept for the viewers, one always waiting: under Wine a new thread
-// takes several milliseconds to start while the window is being made, a tenth of a large
-// photograph's decoding.
+// took 3-7 ms to start while the window was being made, and the whole picture came that much
+// later.
 #pragma once
 #include <windows.h>
 
